@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <QString>
+#include <QStringView>
+
+// The small rules behind the tempo: slider range, beat interval, captions, typed keys.
+namespace core
+{
+
+inline constexpr int minTempo = 40;  // beats per minute
+inline constexpr int maxTempo = 250; // beats per minute
+
+// The beat timer's interval in whole milliseconds: floor(60000 / tempo), 1500 at 40, 240 at 250.
+int beatIntervalMs(int tempo);
+
+// The exact beat period in milliseconds (461.538... at 130), on which the beats are placed so
+// that the metronome plays the tempo it shows.
+double beatPeriodMs(int tempo);
+
+// The tempo frame's caption once the tempo has changed: "Bpm  40" (two spaces).
+QString tempoCaption(int tempo);
+
+// Only digits and backspace may be typed into the tempo box; every other character code is
+// replaced by 0, which discards it.
+void filterTempoKey(std::int16_t &keyAscii);
+
+// The tempo a text in the tempo box stands for: a whole number of 40 to 250, leading zeros and
+// surrounding blanks allowed. Anything else is no tempo (a number being typed digit by digit,
+// a value out of range, pasted text that is not a whole number).
+std::optional<int> tempoFromText(QStringView text);
+
+} // namespace core

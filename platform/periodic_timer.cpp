@@ -1,0 +1,88 @@
+#include "platform/periodic_timer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform
+{
+
+namespace
+{
+
+// A tick arriving this much before its due time is taken as on time rather than re-armed for
+// the remainder: the system timer wakes in whole milliseconds.
+constexpr auto earlyTolerance = std::chrono::microseconds(1000);
+
+} // namespace
+
+PeriodicTimer::PeriodicTimer(QObject *parent) : QObject(parent)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &PeriodicTimer::fire);
+}
+
+void PeriodicTimer::setInterval(int milliseconds)
+{
+    setInterval(milliseconds, Milliseconds(milliseconds));
+}
+
+void PeriodicTimer::setInterval(int milliseconds, Milliseconds exactPeriod)
+{
+    m_interval = milliseconds;
+    m_period = exactPeriod;
+    restart();
+}
+
+void PeriodicTimer::setEnabled(bool enabled)
+{
+    m_enabled = enabled;
+    restart();
+}
+
+PeriodicTimer::Clock::time_point PeriodicTimer::dueOf(std::int64_t k) const
+{
+    const auto offset = std::chrono::duration<double, std::nano>(m_period) * double(k);
+    return m_start + std::chrono::duration_cast<Clock::duration>(offset);
+}
+
+void PeriodicTimer::restart()
+{
+    ++m_generation;
+    m_start = Clock::now();
+    m_next = 1;
+    if (m_enabled && m_period.count() > 0)
+        arm();
+    else
+        m_timer.stop();
+}
+
+void PeriodicTimer::arm()
+{
+    const auto remaining = Milliseconds(dueOf(m_next) - Clock::now());
+    m_timer.start(std::max(0, int(std::ceil(remaining.count()))));
+}
+
+void PeriodicTimer::fire()
+{
+    const auto now = Clock::now();
+    const auto due = dueOf(m_next);
+    if (now + earlyTolerance < due) {
+        arm();
+        return;
+    }
+    const auto generation = m_generation;
+    emit tick(due);
+    if (generation != m_generation)
+        return; // the handler restarted or stopped the timer
+    ++m_next;
+    if (dueOf(m_next) <= now) {
+        // Skip the ticks the event loop missed; the grid itself stays where it was.
+        const auto elapsed = std::chrono::duration<double, std::nano>(now - m_start);
+        const auto period = std::chrono::duration<double, std::nano>(m_period);
+        m_next = std::int64_t(std::floor(elapsed / period)) + 1;
+    }
+    arm();
+}
+
+} // namespace platform

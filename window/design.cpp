@@ -1,0 +1,110 @@
+#include "window/design.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace window
+{
+
+namespace
+{
+
+constexpr DesignColour black = 0x00000000;
+constexpr DesignColour yellow = 0x0000FFFF;
+constexpr DesignColour darkYellow = 0x0000C0C0;
+constexpr DesignColour paleYellow = 0x00C0FFFF;
+constexpr DesignColour olive = 0x00008080;
+constexpr DesignColour darkGrey = 0x00404040;
+constexpr DesignColour grey = 0x00808080;
+constexpr DesignColour green = 0x0000FF00;
+constexpr DesignColour systemToolTipBack = 0x80000018;
+constexpr DesignColour systemWindowBack = 0x80000005;
+constexpr DesignColour systemWindowText = 0x80000008;
+
+// clang-format off
+const std::array controls = {
+    ControlDesign{.name = "Frame3", .kind = Kind::Frame,
+        .left = 120, .top = 6600, .width = 5055, .height = 1335,
+        .caption = "Bpm", .back = black, .fore = yellow,
+        .toolTip = "Battiti per minuto", .tabIndex = 8},
+    ControlDesign{.name = "Text2", .kind = Kind::TextBox, .container = "Frame3",
+        .left = 1920, .top = 120, .width = 975, .height = 330,
+        .caption = "40", .font = {"MS Sans Serif", 9.75, true}, .back = systemToolTipBack,
+        .toolTip = "Inserire i Bpm - Max 240", .tabIndex = 12, .align = Align::Centre},
+    ControlDesign{.name = "Slider1", .kind = Kind::Slider, .container = "Frame3",
+        .left = 120, .top = 480, .width = 4815, .height = 630,
+        .tabIndex = 9, .min = 40, .max = 250, .value = 40},
+    ControlDesign{.name = "Label3", .kind = Kind::Label, .container = "Frame3",
+        .left = 4560, .top = 1080, .width = 375, .height = 255,
+        .caption = "Max", .fore = darkYellow, .tabIndex = 10},
+    ControlDesign{.name = "Label4", .kind = Kind::Label, .container = "Frame3",
+        .left = 240, .top = 1080, .width = 375, .height = 255,
+        .caption = "Min", .fore = darkYellow, .tabIndex = 11},
+    ControlDesign{.name = "Picture1", .kind = Kind::PictureBox,
+        .left = -225, .top = 600, .width = 4455, .height = 1335,
+        .back = systemWindowBack, .fore = systemWindowText, .tabIndex = 7},
+    ControlDesign{.name = "cmdAbilitaDisabilita", .kind = Kind::CommandButton,
+        .left = 1800, .top = 0, .width = 3495, .height = 495,
+        .caption = "&Abilita", .font = {"MS Sans Serif", 12}, .back = paleYellow, .tabIndex = 0},
+    ControlDesign{.name = "Timer1", .kind = Kind::Timer, .enabled = false, .interval = 1},
+    ControlDesign{.name = "Frame1", .kind = Kind::Frame,
+        .left = 120, .top = 5880, .width = 5055, .height = 615,
+        .caption = "Suono: ", .back = black, .fore = yellow, .tabIndex = 3},
+    ControlDesign{.name = "Op1", .kind = Kind::OptionButton, .container = "Frame1",
+        .left = 240, .top = 240, .width = 1095, .height = 255,
+        .caption = "Suono", .font = {"Arial", 8.25}, .back = black, .fore = olive,
+        .tabIndex = 6, .selected = true},
+    ControlDesign{.name = "Op2", .kind = Kind::OptionButton, .container = "Frame1",
+        .left = 2160, .top = 240, .width = 1095, .height = 255,
+        .caption = "No Suono", .font = {"Arial", 8.25}, .back = black, .fore = olive,
+        .tabIndex = 5, .selected = false},
+    ControlDesign{.name = "tmrTimer", .kind = Kind::Timer, .enabled = true, .interval = 1000},
+    ControlDesign{.name = "Label2", .kind = Kind::Label,
+        .left = 0, .top = 120, .width = 975, .height = 255,
+        .caption = "Tot. Battiti:", .fore = darkGrey, .tabIndex = 13, .align = Align::Centre},
+    ControlDesign{.name = "Shape1", .kind = Kind::Shape,
+        .left = 1680, .top = 5640, .width = 735, .height = 615,
+        .back = darkYellow, .fore = darkYellow, .fill = darkYellow},
+    ControlDesign{.name = "Line2", .kind = Kind::Line,
+        .x1 = 2040, .y1 = 6000, .x2 = 2040, .y2 = 2280, .fore = green, .borderWidth = 5},
+    ControlDesign{.name = "Line1", .kind = Kind::Line,
+        .x1 = 0, .y1 = 480, .x2 = 5280, .y2 = 480, .fore = grey, .borderWidth = 3},
+    ControlDesign{.name = "Label1", .kind = Kind::Label,
+        .left = 960, .top = 0, .width = 855, .height = 495,
+        .caption = "0", .font = {"MS Sans Serif", 18}, .back = black, .fore = darkGrey,
+        .tabIndex = 1, .align = Align::Centre, .border = true, .opaque = true},
+};
+// clang-format on
+
+} // namespace
+
+const WindowDesign frmCadrelDesign = {
+    .caption = "Ritmolino",
+    .left = 6180,
+    .top = 345,
+    .clientWidth = 5280,
+    .clientHeight = 7995,
+    .back = black,
+    .font = {},
+};
+
+const ControlDesign &design(std::string_view name)
+{
+    const auto row = std::find_if(controls.begin(), controls.end(),
+                                  [name](const ControlDesign &c) { return name == c.name; });
+    if (row == controls.end())
+        throw std::logic_error("no design row for control " + std::string(name));
+    return *row;
+}
+
+const ControlDesign *begin()
+{
+    return controls.data();
+}
+const ControlDesign *end()
+{
+    return controls.data() + controls.size();
+}
+
+} // namespace window

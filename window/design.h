@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/colours.h"
+
+#include <optional>
+#include <string_view>
+
+// The window as designed: every control with its container, geometry, texts, fonts, colours and
+// settings. Positions and sizes are in twips, relative to the container (the window's client
+// area or a frame's outer edge); colours are 0x00BBGGRR or 0x800000nn system colours.
+namespace window
+{
+
+using platform::DesignColour;
+
+enum class Kind {
+    Frame,
+    TextBox,
+    Slider,
+    Label,
+    PictureBox,
+    CommandButton,
+    Timer,
+    OptionButton,
+    Shape,
+    Line
+};
+
+enum class Align { Left, Centre };
+
+struct FontDesign {
+    const char *family = "MS Sans Serif";
+    double points = 8.25;
+    bool bold = false;
+};
+
+struct ControlDesign {
+    const char *name = "";
+    Kind kind = Kind::Label;
+    const char *container = nullptr; // nullptr: the window's client area
+
+    int left = 0, top = 0, width = 0, height = 0; // lines use x1, y1, x2, y2 instead
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+
+    const char *caption = nullptr;
+    FontDesign font{};
+    std::optional<DesignColour> back =
+        std::nullopt; // background, or face colour of a graphical button
+    std::optional<DesignColour> fore = std::nullopt; // text, caption or line colour
+    std::optional<DesignColour> fill = std::nullopt; // a shape's fill
+    const char *toolTip = nullptr;
+    int tabIndex = -1; // -1: never takes the focus
+
+    Align align = Align::Left;
+    bool border = false; // a label's single border
+    bool opaque = false; // a label paints its background
+    int borderWidth = 1; // lines and shapes, in pixels
+
+    int min = 0, max = 0, value = 0; // slider
+    bool selected = false;           // option button
+    bool enabled = true;             // timer
+    int interval = 0;                // timer, in milliseconds
+};
+
+struct WindowDesign {
+    const char *caption;
+    int left, top; // the client area's top-left corner on the screen
+    int clientWidth, clientHeight;
+    DesignColour back;
+    FontDesign font;
+};
+
+extern const WindowDesign frmCadrelDesign;
+
+// The design row of a control; every control of the window has exactly one.
+const ControlDesign &design(std::string_view name);
+
+// All rows in creation order (later ones are stacked above earlier ones).
+const ControlDesign *begin();
+const ControlDesign *end();
+
+} // namespace window

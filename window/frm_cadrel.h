@@ -1,0 +1,75 @@
+#pragma once
+
+#include "window/surface.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+class QPushButton;
+class QRadioButton;
+
+namespace platform
+{
+class PeriodicTimer;
+class Slider;
+class TextBox;
+} // namespace platform
+
+namespace window
+{
+
+class Label;
+class Line;
+class PictureBox;
+class Shape;
+
+// The metronome's one window. Its state lives in its controls (the slider holds the tempo, the
+// counter label the beat count) and in the run flag; its behaviour is the handlers below, one
+// per control notification, defined beside the rules they use (core/ and window/pendulum.cpp).
+class frmCadrel : public Surface
+{
+    Q_OBJECT
+
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit frmCadrel(QWidget *parent = nullptr);
+    ~frmCadrel() override;
+
+    // The controls, in creation order, by their design names.
+    Frame *Frame3 = nullptr;
+    platform::TextBox *Text2 = nullptr;
+    platform::Slider *Slider1 = nullptr;
+    Label *Label3 = nullptr;
+    Label *Label4 = nullptr;
+    PictureBox *Picture1 = nullptr;
+    QPushButton *cmdAbilitaDisabilita = nullptr;
+    platform::PeriodicTimer *Timer1 = nullptr;
+    Frame *Frame1 = nullptr;
+    QRadioButton *Op1 = nullptr;
+    QRadioButton *Op2 = nullptr;
+    platform::PeriodicTimer *tmrTimer = nullptr;
+    Label *Label2 = nullptr;
+    Shape *Shape1 = nullptr;
+    Line *Line2 = nullptr;
+    Line *Line1 = nullptr;
+    Label *Label1 = nullptr;
+
+    // The run flag: empty until the first start, then 1 while running and 0 once stopped.
+    std::optional<std::int16_t> Abilitato;
+
+    // Tempo and beat interval (core/tempo.cpp).
+    void Slider1_Change();
+    void Slider1_Click();
+    void Text2_Change();
+    void Text2_KeyPress(std::int16_t &KeyAscii);
+
+private:
+    void createControls();
+    void setTabOrder();
+    void connectNotifications();
+    void applyBeatInterval();
+};
+
+} // namespace window

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace window
+{
+
+// A flat picture box: its picture is drawn unscaled from the top-left corner, and whatever
+// does not fit the box is cut off.
+class PictureBox : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PictureBox(QWidget *parent = nullptr);
+
+    void setPicture(const QPixmap &picture);
+    const QPixmap &picture() const { return m_picture; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap m_picture;
+};
+
+} // namespace window
