@@ -73,6 +73,40 @@ void frmCadrel::setTabOrder()
         QWidget::setTabOrder(stops[i - 1].second, stops[i].second);
 }
 
+namespace
+{
+
+QRadioButton *selectedOption(const QWidget &group)
+{
+    for (auto *option : group.findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly))
+        if (option->isChecked())
+            return option;
+    return nullptr;
+}
+
+} // namespace
+
+// Tab enters an option group at its selected button, and leaves it from there.
+bool frmCadrel::focusNextPrevChild(bool next)
+{
+    const QWidget *from = focusWidget();
+    for (int stops = 0; stops < 32; ++stops) {
+        if (!Surface::focusNextPrevChild(next))
+            return false;
+        auto *option = qobject_cast<QRadioButton *>(focusWidget());
+        if (!option || option->isChecked())
+            return true;
+        QRadioButton *selected = selectedOption(*option->parentWidget());
+        if (!selected)
+            return true;
+        if (from && from->parentWidget() == option->parentWidget())
+            continue; // leaving the group: pass its other buttons by
+        selected->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return true;
+}
+
 void frmCadrel::connectNotifications()
 {
     connect(Slider1, &platform::Slider::changed, this, &frmCadrel::Slider1_Change);

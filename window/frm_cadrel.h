@@ -65,6 +65,9 @@ public:
     void Text2_Change();
     void Text2_KeyPress(std::int16_t &KeyAscii);
 
+protected:
+    bool focusNextPrevChild(bool next) override;
+
 private:
     void createControls();
     void setTabOrder();
