@@ -8,8 +8,7 @@
 #include "platform/text_box.h"
 #include "window/frm_cadrel.h"
 
-namespace window
-{
+namespace window {
 
 // The beat timer restarts its countdown when the interval is set; the beats then fall on the
 // exact period of the tempo, while the interval keeps its whole milliseconds.

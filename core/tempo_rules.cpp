@@ -4,8 +4,7 @@
 
 #include <cmath>
 
-namespace core
-{
+namespace core {
 
 int beatIntervalMs(int tempo)
 {

@@ -6,8 +6,7 @@
 #include <QStringView>
 
 // The small rules behind the tempo: slider range, beat interval, captions, typed keys.
-namespace core
-{
+namespace core {
 
 inline constexpr int minTempo = 40;  // beats per minute
 inline constexpr int maxTempo = 250; // beats per minute

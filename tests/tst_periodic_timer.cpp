@@ -11,8 +11,7 @@ using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(std::chrono::steady_clock::time_point)
 
-namespace
-{
+namespace {
 
 // Collects the due time and the delivery time of every tick.
 struct Recorder {

@@ -17,8 +17,7 @@
 
 using window::frmCadrel;
 
-namespace
-{
+namespace {
 
 // What the user sees of the tempo, all in one place.
 struct Tempo {

@@ -10,8 +10,7 @@
 
 using window::frmCadrel;
 
-namespace
-{
+namespace {
 
 QRect twips(int left, int top, int width, int height)
 {

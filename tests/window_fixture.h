@@ -75,5 +75,7 @@ inline std::unique_ptr<window::frmCadrel> showNewWindow()
     if (!QTest::qWaitForWindowExposed(form.get()))
         return nullptr;
     form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        return nullptr;
     return form;
 }

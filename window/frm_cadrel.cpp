@@ -2,22 +2,23 @@
 
 #include "platform/periodic_timer.h"
 #include "platform/slider.h"
+#include "platform/sound/sound.h"
 #include "platform/text_box.h"
 #include "platform/twips.h"
 #include "window/control_factory.h"
 #include "window/design.h"
 #include "window/painted_controls.h"
 #include "window/picture_box.h"
+#include "window/pictures.h"
 
 #include <algorithm>
 #include <QPushButton>
 #include <QRadioButton>
 #include <vector>
 
-namespace window
-{
+namespace window {
 
-frmCadrel::frmCadrel(QWidget *parent) : Surface(parent)
+frmCadrel::frmCadrel(QWidget *parent) : Surface(parent), sound(std::make_unique<platform::Sound>())
 {
     const WindowDesign &form = frmCadrelDesign;
     setWindowTitle(QString::fromUtf8(form.caption));
@@ -25,7 +26,10 @@ frmCadrel::frmCadrel(QWidget *parent) : Surface(parent)
     setFont(designFont(form.font));
     setBackground(platform::toQColor(form.back, palette()));
 
+    setWindowIcon(programIcon());
+
     createControls();
+    showPictures();
     setTabOrder();
     connectNotifications();
     cmdAbilitaDisabilita->setFocus();
@@ -59,6 +63,13 @@ void frmCadrel::createControls()
     Label1 = makeLabel(design("Label1"), *this);
 }
 
+void frmCadrel::showPictures()
+{
+    Picture1->setPicture(bannerPicture());
+    cmdAbilitaDisabilita->setCursor(toggleButtonCursor());
+    Slider1->setCursor(sliderCursor());
+}
+
 void frmCadrel::setTabOrder()
 {
     // Tab visits the controls that take the focus in the order of their tab indexes.
@@ -73,8 +84,7 @@ void frmCadrel::setTabOrder()
         QWidget::setTabOrder(stops[i - 1].second, stops[i].second);
 }
 
-namespace
-{
+namespace {
 
 QRadioButton *selectedOption(const QWidget &group)
 {
@@ -113,6 +123,10 @@ void frmCadrel::connectNotifications()
     connect(Slider1, &platform::Slider::clicked, this, &frmCadrel::Slider1_Click);
     connect(Text2, &platform::TextBox::changed, this, &frmCadrel::Text2_Change);
     Text2->setKeyPressHook([this](std::int16_t &KeyAscii) { Text2_KeyPress(KeyAscii); });
+    connect(cmdAbilitaDisabilita, &QPushButton::clicked, this,
+            &frmCadrel::cmdAbilitaDisabilita_Click);
+    connect(tmrTimer, &platform::PeriodicTimer::tick, this, &frmCadrel::tmrTimer_Timer);
+    connect(Timer1, &platform::PeriodicTimer::tick, this, &frmCadrel::Timer1_Timer);
 }
 
 } // namespace window

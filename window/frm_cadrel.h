@@ -4,20 +4,20 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QPushButton;
 class QRadioButton;
 
-namespace platform
-{
+namespace platform {
 class PeriodicTimer;
+class Sound;
 class Slider;
 class TextBox;
 } // namespace platform
 
-namespace window
-{
+namespace window {
 
 class Label;
 class Line;
@@ -65,14 +65,29 @@ public:
     void Text2_Change();
     void Text2_KeyPress(std::int16_t &KeyAscii);
 
+    // Start and stop (core/run_control.cpp).
+    void cmdAbilitaDisabilita_Click();
+
+    // The beat (core/beat_tick.cpp), told the time the tick was due.
+    void tmrTimer_Timer(Clock::time_point due);
+
+    // The pendulum and the beat light (window/pendulum.cpp).
+    void Timer1_Timer();
+
+    // The click's player; its output opens with the window.
+    const std::unique_ptr<platform::Sound> sound;
+
 protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
     void createControls();
+    void showPictures();
     void setTabOrder();
     void connectNotifications();
     void applyBeatInterval();
+    void advanceCount();
+    void refreshCaption();
 };
 
 } // namespace window

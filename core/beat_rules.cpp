@@ -1,0 +1,36 @@
+#include "core/beat_rules.h"
+
+namespace core {
+
+QString advanceCount(QStringView count)
+{
+    qsizetype digits = 0;
+    while (digits < count.size() && count[digits] >= u'0' && count[digits] <= u'9')
+        ++digits;
+    QString next = count.first(digits).toString();
+    while (next.size() > 1 && next.front() == u'0')
+        next.remove(0, 1);
+    // Add one from the last digit, carrying over the nines.
+    qsizetype i = next.size() - 1;
+    for (; i >= 0 && next[i] == u'9'; --i)
+        next[i] = u'0';
+    if (i >= 0)
+        next[i] = QChar(next[i].unicode() + 1);
+    else
+        next.prepend(u'1');
+    return next;
+}
+
+QString beatCaption(bool minimised, QStringView count)
+{
+    if (minimised)
+        return QStringLiteral("Cadrel") + QStringLiteral(" ") + count.toString();
+    return QStringLiteral("Ritmolino");
+}
+
+QString soundPath(const QString &folder, QChar separator)
+{
+    return folder + separator + QStringLiteral("sn.wav");
+}
+
+} // namespace core
