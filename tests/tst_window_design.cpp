@@ -4,6 +4,7 @@
 #include "window/picture_box.h"
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QPushButton>
 #include <QRadioButton>
@@ -111,6 +112,35 @@ private slots:
         QCOMPARE(form->Frame3->toolTip(), "Battiti per minuto");
         QCOMPARE(form->Text2->toolTip(), "Inserire i Bpm - Max 240");
         QCOMPARE(form->Text2->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    }
+
+    void accessibleNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("toggle") << "cmdAbilitaDisabilita" << "Abilita";
+        QTest::newRow("Op1") << "Op1" << "Suono";
+        QTest::newRow("Op2") << "Op2" << "No Suono";
+        QTest::newRow("Text2") << "Text2" << "Inserire i Bpm - Max 240";
+        QTest::newRow("Slider1") << "Slider1" << "Battiti per minuto";
+        QTest::newRow("Picture1") << "Picture1" << "Ritmolino";
+        QTest::newRow("Frame3") << "Frame3" << "Battiti per minuto";
+        QTest::newRow("Frame1") << "Frame1" << "Suono:";
+    }
+    void accessibleNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, spoken);
+        QAccessibleInterface *control = QAccessible::queryAccessibleInterface(child(name));
+        QVERIFY(control);
+        QCOMPARE(control->text(QAccessible::Name), spoken);
+    }
+
+    void toggleSpeaksItsNewCaption()
+    {
+        QTest::mouseClick(form->cmdAbilitaDisabilita, Qt::LeftButton);
+        QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(form->cmdAbilitaDisabilita);
+        QCOMPARE(toggle->text(QAccessible::Name), "Disabilita");
     }
 
     void fontsAndColours()

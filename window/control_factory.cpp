@@ -35,6 +35,11 @@ void applyCommon(QWidget &widget, const ControlDesign &row)
     widget.setFont(designFont(row.font));
     if (row.toolTip)
         widget.setToolTip(QString::fromUtf8(row.toolTip));
+    // Buttons speak their caption themselves; other controls are named by their tooltip.
+    if (row.accessibleName)
+        widget.setAccessibleName(QString::fromUtf8(row.accessibleName));
+    else if (row.toolTip)
+        widget.setAccessibleName(QString::fromUtf8(row.toolTip));
     if (row.tabIndex < 0)
         widget.setFocusPolicy(Qt::NoFocus);
 }

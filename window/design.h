@@ -49,6 +49,8 @@ struct ControlDesign {
     std::optional<DesignColour> fore = std::nullopt; // text, caption or line colour
     std::optional<DesignColour> fill = std::nullopt; // a shape's fill
     const char *toolTip = nullptr;
+    const char *accessibleName = nullptr; // for screen readers, where neither caption nor tooltip
+                                          // names the control
     int tabIndex = -1; // -1: never takes the focus
 
     Align align = Align::Left;

@@ -34,6 +34,8 @@ Frame::Frame(QWidget *parent) : Surface(parent) {}
 void Frame::setCaption(const QString &caption)
 {
     m_caption = caption;
+    if (toolTip().isEmpty())
+        setAccessibleName(QString(caption).remove(QLatin1Char('&')).trimmed());
     update();
 }
 
