@@ -11,11 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace window
-{
+namespace window {
 
-namespace
-{
+namespace {
 
 QColor colour(DesignColour value, const QWidget &widget)
 {
@@ -115,6 +113,11 @@ QPushButton *makeCommandButton(const ControlDesign &row, Surface &container)
     auto *button = new QPushButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*button, row);
     setPaletteColour(*button, QPalette::Button, *row.back);
+    // A graphical button shows its face colour as it is, without the style's shading.
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1;"
+                                         " border: 2px outset #e0e0e0; }"
+                                         " QPushButton:pressed { border-style: inset; }")
+                              .arg(colour(*row.back, *button).name()));
     button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }

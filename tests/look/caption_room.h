@@ -1,0 +1,126 @@
+#pragma once
+
+#include "platform/text_box.h"
+#include "window/control_factory.h"
+#include "window/frm_cadrel.h"
+#include "window/painted_controls.h"
+
+#include <QFontInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFrame>
+
+// How much room a control leaves for its caption, and how much the caption takes in the font
+// the control actually draws it with (after the desktop's font substitution).
+namespace look {
+
+struct CaptionRoom {
+    QString caption; // as the control holds it now
+    QSize needed;    // the caption in the control's font
+    QSize room;      // what the control leaves for it
+    QString family;  // the font face that was measured
+    QString fault;   // something else that hides the caption, if any
+};
+
+inline CaptionRoom roomIn(const QPushButton &button)
+{
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const QRect contents =
+        button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button);
+    return {button.text(),
+            button.fontMetrics().size(Qt::TextShowMnemonic, button.text()),
+            contents.size(),
+            QFontInfo(button.font()).family(),
+            {}};
+}
+
+// The style lays out the round button and, beside it, the room for the caption.
+inline CaptionRoom roomIn(const QRadioButton &option)
+{
+    QStyleOptionButton style;
+    style.initFrom(&option);
+    style.text = option.text();
+    const QStyle &layout = *option.style();
+    const QRect indicator = layout.subElementRect(QStyle::SE_RadioButtonIndicator, &style, &option);
+    const QRect contents = layout.subElementRect(QStyle::SE_RadioButtonContents, &style, &option);
+    CaptionRoom result{option.text(),
+                       option.fontMetrics().size(Qt::TextShowMnemonic, option.text()),
+                       contents.intersected(option.rect()).size(),
+                       QFontInfo(option.font()).family(),
+                       {}};
+    if (!option.rect().contains(indicator))
+        result.fault = QStringLiteral("the round button is cut off");
+    return result;
+}
+
+// A frame sets its caption into its top edge, 8 pixels in; no child window may cover it.
+inline CaptionRoom roomIn(const window::Frame &frame)
+{
+    const QFontMetrics metrics = frame.fontMetrics();
+    const QRect set(8, 0, metrics.horizontalAdvance(frame.caption()) + 2, metrics.height());
+    CaptionRoom result{frame.caption(),
+                       set.size() + QSize(set.left(), 0),
+                       frame.size() - QSize(2, 0), // the etched edge on the right
+                       QFontInfo(frame.font()).family(),
+                       {}};
+    for (const QWidget *child : frame.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (child->geometry().intersects(set))
+            result.fault = QStringLiteral("covered by ") + child->objectName();
+    return result;
+}
+
+inline CaptionRoom roomIn(const platform::TextBox &box)
+{
+    QStyleOptionFrame option;
+    option.initFrom(&box);
+    option.lineWidth = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &box);
+    const QRect contents = box.style()->subElementRect(QStyle::SE_LineEditContents, &option, &box);
+    // A line edit keeps two pixels clear on either side of its text.
+    const QSize room = contents.marginsRemoved(box.textMargins()).size() - QSize(4, 0);
+    const QFontMetrics metrics = box.fontMetrics();
+    return {box.text(),
+            {metrics.horizontalAdvance(box.text()), metrics.height()},
+            room,
+            QFontInfo(box.font()).family(),
+            {}};
+}
+
+// Painted labels draw with the font of their design row, resolved for the window's screen.
+inline CaptionRoom roomIn(const window::Label &label, const window::ControlDesign &row,
+                          const QWidget &window)
+{
+    const QFont font = window::designFont(row.font);
+    const QFontMetrics metrics(font, &window);
+    const QSize room = label.box().size() - (row.border ? QSize(2, 2) : QSize(0, 0));
+    return {label.caption(),
+            {metrics.horizontalAdvance(label.caption()), metrics.height()},
+            room,
+            QFontInfo(font).family(),
+            {}};
+}
+
+inline CaptionRoom roomFor(const window::frmCadrel &form, const QString &name)
+{
+    if (const auto *button = form.findChild<QPushButton *>(name))
+        return roomIn(*button);
+    if (const auto *option = form.findChild<QRadioButton *>(name))
+        return roomIn(*option);
+    if (const auto *frame = form.findChild<window::Frame *>(name))
+        return roomIn(*frame);
+    if (const auto *box = form.findChild<platform::TextBox *>(name))
+        return roomIn(*box);
+    const std::pair<const char *, const window::Label *> labels[] = {{"Label1", form.Label1},
+                                                                     {"Label2", form.Label2},
+                                                                     {"Label3", form.Label3},
+                                                                     {"Label4", form.Label4}};
+    for (const auto &[labelName, label] : labels)
+        if (name == QLatin1String(labelName))
+            return roomIn(*label, window::design(labelName), form);
+    return {{}, {}, {}, {}, QStringLiteral("no such control")};
+}
+
+} // namespace look
