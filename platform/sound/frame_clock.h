@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace platform {
+
+// Maps the monotonic clock to the output's frame counter.
+//
+// The audio callback calls update() with the frame number its buffer starts at and the
+// monotonic time it was called. Callback times are bursty (the sound server asks for buffers
+// in clumps and the thread wakes late), so they go through a second-order delay-locked loop
+// that follows the device clock's phase and rate while smoothing the jitter away. The loop
+// starts with a wide bandwidth to lock within a second and then narrows, so that consecutive
+// beats land an exact, steady number of frames apart. A lasting jump of the callback times
+// (the server played silence while the stream was starved) is taken over at once, so that the
+// beats after it are placed on the new timeline instead of drifting onto it over seconds.
+//
+// The callback thread writes; any one other thread reads mapping() without waiting (a
+// sequence counter detects a torn read, which is simply retried).
+class FrameClock
+{
+public:
+    struct Mapping {
+        bool valid = false;
+        std::int64_t originNs = 0; // monotonic time, ns since the clock's epoch
+        double originFrame = 0;    // output frame at originNs
+        double framesPerNs = 0;    // measured rate of the output clock
+
+        double frameAt(std::int64_t timeNs) const
+        {
+            return originFrame + double(timeNs - originNs) * framesPerNs;
+        }
+    };
+
+    // The bandwidth starts at lockBandwidthHz and narrows as lockBandwidthHz / (1 + t /
+    // lockSeconds) with the time t since the (re)start, down to steadyBandwidthHz: the longer the
+    // loop has watched the device, the less each new callback time may move it.
+    struct Tuning {
+        double lockBandwidthHz = 1.0;
+        double steadyBandwidthHz = 0.01;
+        double lockSeconds = 0.5;
+        // A single callback may be late by milliseconds when its thread wakes late; the loop
+        // takes no more than four times the usual error (and at least this) from any one
+        // callback, so such outliers cannot kick it.
+        double clampSeconds = 0.0005;
+        // A jump of the output timeline at least this large, the same in kStepCallbacks
+        // callbacks in a row, is taken over at once. Smaller ones (a timer-driven device whose
+        // thread overslept) are left to the loop, which spreads them thinly over many beats.
+        double stepSeconds = 0.004;
+    };
+
+    explicit FrameClock(double nominalRate, Tuning tuning);
+    explicit FrameClock(double nominalRate) : FrameClock(nominalRate, Tuning{}) {}
+
+    // Audio callback: the buffer starting at `frame`, `frames` long, was asked for at `nowNs`.
+    // Restarts the loop when the callbacks jump (a stall, an underrun, a new stream).
+    void update(std::int64_t frame, int frames, std::int64_t nowNs);
+
+    // Forgets the lock; the next update() starts again. Call while no callback runs.
+    void reset() { started_ = false; }
+
+    Mapping mapping() const;
+
+    // How many times the loop (re)started: 1 after a clean run.
+    int restarts() const { return restarts_.load(std::memory_order_relaxed); }
+    // How many jumps of the callback times were taken over.
+    int steps() const { return steps_.load(std::memory_order_relaxed); }
+
+    static constexpr int kStepCallbacks = 8;
+    static constexpr int kRepeatCallbacks = 1000; // jumps closer than this repeat
+
+private:
+    void start(std::int64_t frame, int frames, std::int64_t nowNs);
+    double takeStep(double error);
+    void publish();
+
+    double nominalRate_;
+    Tuning tuning_;
+
+    // Loop state, callback thread only. Times in seconds from baseNs_.
+    bool started_ = false;
+    std::int64_t baseNs_ = 0;
+    double t0_ = 0, t1_ = 0; // filtered times of frames n0_ and n1_
+    double period_ = 0;      // filtered time per buffer
+    std::int64_t n0_ = 0, n1_ = 0;
+    double lockedFor_ = 0;               // seconds since the last start
+    double recent_[kStepCallbacks] = {}; // the last prediction errors, s
+    int recentNext_ = 0;                 // where the next one goes
+    int recentCount_ = 0;                // how many are filled
+    double usualError_ = 0;              // running mean of |error|, s
+    double lastStep_ = 0;                // the last jump taken over, s
+    int sinceStep_ = 0;                  // callbacks since then
+
+    std::atomic<unsigned> sequence_{0};
+    std::atomic<std::int64_t> originNs_{0};
+    std::atomic<double> originFrame_{0};
+    std::atomic<double> framesPerNs_{0};
+    std::atomic<int> restarts_{0};
+    std::atomic<int> steps_{0};
+};
+
+} // namespace platform
