@@ -22,8 +22,7 @@
 
 using namespace pictures;
 
-namespace
-{
+namespace {
 
 bool writeFile(const QDir &folder, const QString &name, const QByteArray &bytes)
 {

@@ -5,10 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace pictures
-{
-namespace
-{
+namespace pictures {
+namespace {
 
 // Where the picture box shows the banner: the box starts 15 pixels left of
 // the window and is 297 by 89 pixels, so the picture's left 15 columns and

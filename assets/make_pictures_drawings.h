@@ -4,8 +4,7 @@
 #include <QImage>
 #include <QPoint>
 
-namespace pictures
-{
+namespace pictures {
 
 // Hot spots, in pixels of the 32 by 32 pointer images: the submarine points
 // with the lens at the tip of its periscope (at (2, 2) in the 16 by 16

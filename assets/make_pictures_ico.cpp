@@ -6,10 +6,8 @@
 #include <QIODevice>
 #include <vector>
 
-namespace pictures
-{
-namespace
-{
+namespace pictures {
+namespace {
 
 // Pixels at least this opaque are shown; the others become transparent,
 // because the file's mask has one bit a pixel.

@@ -10,8 +10,7 @@
 #include <QList>
 #include <QPoint>
 
-namespace pictures
-{
+namespace pictures {
 
 // One image of an icon file: the drawing and how many bits each pixel gets
 // in the file (4 for 16 colours, 8 for 256 colours).

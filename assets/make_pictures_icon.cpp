@@ -6,10 +6,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-namespace pictures
-{
-namespace
-{
+namespace pictures {
+namespace {
 
 // The word TEMPO as strokes on the icon's 32-unit grid, one unit a pixel at
 // 32 by 32: letters 7 units high, strokes along pixel centres.

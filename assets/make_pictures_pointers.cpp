@@ -4,10 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace pictures
-{
-namespace
-{
+namespace pictures {
+namespace {
 
 const QColor edgeColour(0x3a, 0x28, 0x00);
 const QColor glassColour(0x50, 0xc8, 0xff);

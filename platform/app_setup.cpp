@@ -8,8 +8,7 @@
 #include <QStyleFactory>
 #include <QTranslator>
 
-namespace platform
-{
+namespace platform {
 
 bool displayAvailable()
 {
@@ -23,8 +22,7 @@ bool displayAvailable()
 #endif
 }
 
-namespace
-{
+namespace {
 
 void substituteFonts()
 {

@@ -2,8 +2,7 @@
 
 class QApplication;
 
-namespace platform
-{
+namespace platform {
 
 // False when the program is about to start without any screen to show its window on.
 bool displayAvailable();

@@ -2,11 +2,9 @@
 
 #include <QPalette>
 
-namespace platform
-{
+namespace platform {
 
-namespace
-{
+namespace {
 
 // The system colour numbers the desktop convention uses, mapped onto Qt's palette roles.
 QColor systemColour(unsigned index, const QPalette &palette)

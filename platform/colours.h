@@ -5,8 +5,7 @@
 
 class QPalette;
 
-namespace platform
-{
+namespace platform {
 
 // A design colour: 0x00BBGGRR, or 0x800000nn for the platform's system colour number nn.
 using DesignColour = std::uint32_t;

@@ -2,8 +2,7 @@
 
 #include <limits>
 
-namespace platform
-{
+namespace platform {
 
 QString toDecimalText(std::int64_t value)
 {

@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace platform
-{
+namespace platform {
 
 // Plain decimal digits: no grouping, no sign or leading space for positive values.
 QString toDecimalText(std::int64_t value);

@@ -2,8 +2,7 @@
 
 #include <QMessageBox>
 
-namespace platform
-{
+namespace platform {
 
 void showMessage(QWidget *parent, const QString &text, const QString &title)
 {

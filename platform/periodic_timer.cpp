@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace platform
-{
+namespace platform {
 
-namespace
-{
+namespace {
 
 // A tick arriving this much before its due time is taken as on time rather than re-armed for
 // the remainder: the system timer wakes in whole milliseconds.

@@ -5,8 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
-namespace platform
-{
+namespace platform {
 
 // A periodic timer that does not drift: with the countdown restarted at t0 and period P, tick k
 // is due at t0 + k*P on the monotonic clock, however late earlier ticks were delivered. Each tick

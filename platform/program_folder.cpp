@@ -3,8 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
-namespace platform
-{
+namespace platform {
 
 QString programFolder()
 {

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace platform
-{
+namespace platform {
 
 // The folder that holds the running program, without a trailing separator except at the root.
 QString programFolder();

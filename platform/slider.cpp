@@ -4,8 +4,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-namespace platform
-{
+namespace platform {
 
 Slider::Slider(QWidget *parent) : QSlider(Qt::Horizontal, parent)
 {

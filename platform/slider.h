@@ -2,8 +2,7 @@
 
 #include <QSlider>
 
-namespace platform
-{
+namespace platform {
 
 // A horizontal slider that reports two things: its value changed (by the user or the program;
 // assigning the current value reports nothing), and the user finished an action on it. The

@@ -3,11 +3,9 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 
-namespace platform
-{
+namespace platform {
 
-namespace
-{
+namespace {
 
 // The character a key produces, as the keyboard reports it: with Ctrl held a letter is the
 // matching control character (Ctrl+C is 3, Ctrl+V 22, Ctrl+X 24), whatever the platform put in

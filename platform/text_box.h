@@ -4,8 +4,7 @@
 #include <functional>
 #include <QLineEdit>
 
-namespace platform
-{
+namespace platform {
 
 // A one-line text box whose owner sees every typed character first. The hook gets the 16-bit
 // character code by reference and may replace it; 0 discards the character. Keys that produce

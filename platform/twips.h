@@ -5,8 +5,7 @@
 
 // The window is designed in twips (1/1440 inch). At 96 dots per inch fifteen twips make
 // one device-independent pixel; Qt's own scaling takes care of high-DPI screens.
-namespace platform
-{
+namespace platform {
 
 inline constexpr int twipsPerPixel = 15;
 

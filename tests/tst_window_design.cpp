@@ -118,14 +118,22 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("spoken");
-        QTest::newRow("toggle") << "cmdAbilitaDisabilita" << "Abilita";
-        QTest::newRow("Op1") << "Op1" << "Suono";
-        QTest::newRow("Op2") << "Op2" << "No Suono";
-        QTest::newRow("Text2") << "Text2" << "Inserire i Bpm - Max 240";
-        QTest::newRow("Slider1") << "Slider1" << "Battiti per minuto";
-        QTest::newRow("Picture1") << "Picture1" << "Ritmolino";
-        QTest::newRow("Frame3") << "Frame3" << "Battiti per minuto";
-        QTest::newRow("Frame1") << "Frame1" << "Suono:";
+        QTest::newRow("toggle") << "cmdAbilitaDisabilita"
+                                << "Abilita";
+        QTest::newRow("Op1") << "Op1"
+                             << "Suono";
+        QTest::newRow("Op2") << "Op2"
+                             << "No Suono";
+        QTest::newRow("Text2") << "Text2"
+                               << "Inserire i Bpm - Max 240";
+        QTest::newRow("Slider1") << "Slider1"
+                                 << "Battiti per minuto";
+        QTest::newRow("Picture1") << "Picture1"
+                                  << "Ritmolino";
+        QTest::newRow("Frame3") << "Frame3"
+                                << "Battiti per minuto";
+        QTest::newRow("Frame1") << "Frame1"
+                                << "Suono:";
     }
     void accessibleNames()
     {
@@ -139,7 +147,8 @@ private slots:
     void toggleSpeaksItsNewCaption()
     {
         QTest::mouseClick(form->cmdAbilitaDisabilita, Qt::LeftButton);
-        QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(form->cmdAbilitaDisabilita);
+        QAccessibleInterface *toggle =
+            QAccessible::queryAccessibleInterface(form->cmdAbilitaDisabilita);
         QCOMPARE(toggle->text(QAccessible::Name), "Disabilita");
     }
 

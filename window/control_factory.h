@@ -9,16 +9,14 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 
-namespace platform
-{
+namespace platform {
 class PeriodicTimer;
 class Slider;
 class TextBox;
 } // namespace platform
 
 // Builds each kind of control from its design row, inside its container.
-namespace window
-{
+namespace window {
 
 class Frame;
 class Label;

@@ -4,11 +4,9 @@
 #include <array>
 #include <stdexcept>
 
-namespace window
-{
+namespace window {
 
-namespace
-{
+namespace {
 
 constexpr DesignColour black = 0x00000000;
 constexpr DesignColour yellow = 0x0000FFFF;

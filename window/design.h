@@ -8,8 +8,7 @@
 // The window as designed: every control with its container, geometry, texts, fonts, colours and
 // settings. Positions and sizes are in twips, relative to the container (the window's client
 // area or a frame's outer edge); colours are 0x00BBGGRR or 0x800000nn system colours.
-namespace window
-{
+namespace window {
 
 using platform::DesignColour;
 
@@ -51,7 +50,7 @@ struct ControlDesign {
     const char *toolTip = nullptr;
     const char *accessibleName = nullptr; // for screen readers, where neither caption nor tooltip
                                           // names the control
-    int tabIndex = -1; // -1: never takes the focus
+    int tabIndex = -1;                    // -1: never takes the focus
 
     Align align = Align::Left;
     bool border = false; // a label's single border

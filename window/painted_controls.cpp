@@ -4,8 +4,7 @@
 
 #include <QPainter>
 
-namespace window
-{
+namespace window {
 
 Label::Label(Surface &container, const QRect &box) : PaintedControl(container), m_box(box) {}
 
@@ -71,8 +70,7 @@ void Shape::paint(QPainter &painter) const
 
 Line::Line(Surface &container, int x1, int y1, int x2, int y2)
     : PaintedControl(container), m_x1(x1), m_y1(y1), m_x2(x2), m_y2(y2)
-{
-}
+{}
 
 QRect Line::bounds() const
 {

@@ -6,8 +6,7 @@
 #include <QRect>
 #include <QString>
 
-namespace window
-{
+namespace window {
 
 // A label: text in a box, with an optional background and single border.
 class Label : public PaintedControl

@@ -2,8 +2,7 @@
 
 #include <QPainter>
 
-namespace window
-{
+namespace window {
 
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
 

@@ -3,8 +3,7 @@
 #include <QPixmap>
 #include <QWidget>
 
-namespace window
-{
+namespace window {
 
 // A flat picture box: its picture is drawn unscaled from the top-left corner, and whatever
 // does not fit the box is cut off.

@@ -5,10 +5,8 @@
 #include <QImageReader>
 #include <QSet>
 
-namespace window
-{
-namespace
-{
+namespace window {
+namespace {
 
 const QString iconFile = QStringLiteral(":/pictures/cadrel.ico");
 const QString submarineFile = QStringLiteral(":/pictures/submarine.ico");

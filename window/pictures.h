@@ -6,8 +6,7 @@
 #include <QPoint>
 
 // The window's pictures, compiled into the program from assets/pictures.
-namespace window
-{
+namespace window {
 
 // The pixel of the toggle button's 32 by 32 submarine pointer that points:
 // the lens at the tip of its periscope. The icon file does not say.

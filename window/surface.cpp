@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 
-namespace window
-{
+namespace window {
 
 void PaintedControl::repaint(const QRect &area) const
 {

@@ -5,8 +5,7 @@
 #include <QWidget>
 #include <vector>
 
-namespace window
-{
+namespace window {
 
 class Surface;
 
