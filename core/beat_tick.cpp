@@ -1,6 +1,7 @@
 // The beat: while running, each beat-timer tick sounds the click (when sound is chosen), counts
 // the beat in the counter label and refreshes the caption. Ticks while stopped do nothing.
 #include "core/beat_rules.h"
+#include "platform/periodic_timer.h"
 #include "platform/program_folder.h"
 #include "platform/sound/sound.h"
 #include "window/frm_cadrel.h"
@@ -28,6 +29,7 @@ void frmCadrel::tmrTimer_Timer(Clock::time_point due)
 void frmCadrel::advanceCount()
 {
     Label1->setCaption(core::advanceCount(Label1->caption()));
+    Timer1->wake(); // the pendulum reads the new count at its next tick
 }
 
 void frmCadrel::refreshCaption()

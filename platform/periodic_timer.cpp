@@ -44,11 +44,32 @@ PeriodicTimer::Clock::time_point PeriodicTimer::dueOf(std::int64_t k) const
     return m_start + std::chrono::duration_cast<Clock::duration>(offset);
 }
 
+void PeriodicTimer::wake()
+{
+    if (m_woken)
+        return;
+    m_woken = true;
+    if (!m_enabled || m_period.count() <= 0)
+        return;
+    skipPast(Clock::now());
+    arm();
+}
+
+void PeriodicTimer::skipPast(Clock::time_point now)
+{
+    if (dueOf(m_next) > now)
+        return;
+    const auto elapsed = std::chrono::duration<double, std::nano>(now - m_start);
+    const auto period = std::chrono::duration<double, std::nano>(m_period);
+    m_next = std::int64_t(std::floor(elapsed / period)) + 1;
+}
+
 void PeriodicTimer::restart()
 {
     ++m_generation;
     m_start = Clock::now();
     m_next = 1;
+    m_woken = true;
     if (m_enabled && m_period.count() > 0)
         arm();
     else
@@ -70,17 +91,15 @@ void PeriodicTimer::fire()
         return;
     }
     const auto generation = m_generation;
+    m_woken = !m_onDemand;
     emit tick(due);
     if (generation != m_generation)
         return; // the handler restarted or stopped the timer
     ++m_next;
-    if (dueOf(m_next) <= now) {
-        // Skip the ticks the event loop missed; the grid itself stays where it was.
-        const auto elapsed = std::chrono::duration<double, std::nano>(now - m_start);
-        const auto period = std::chrono::duration<double, std::nano>(m_period);
-        m_next = std::int64_t(std::floor(elapsed / period)) + 1;
-    }
-    arm();
+    // Skip the ticks the event loop missed; the grid itself stays where it was.
+    skipPast(now);
+    if (m_woken)
+        arm();
 }
 
 } // namespace platform

@@ -37,12 +37,20 @@ public:
     // Switching on restarts the countdown; switching off stops the ticks.
     void setEnabled(bool enabled);
 
+    // For a handler that only redraws from state it reads: the timer keeps its grid but skips
+    // the ticks at which nothing the handler reads has changed, so a 1 ms display tick does not
+    // wake the program a thousand times a second to draw the same picture. It delivers the
+    // first tick after switching on, then the first grid tick after each wake().
+    void setTicksOnDemand(bool onDemand) { m_onDemand = onDemand; }
+    void wake();
+
 signals:
     void tick(std::chrono::steady_clock::time_point due);
 
 private:
     Clock::time_point dueOf(std::int64_t k) const;
     void restart();
+    void skipPast(Clock::time_point now);
     void arm();
     void fire();
 
@@ -53,6 +61,8 @@ private:
     Clock::time_point m_start;
     std::int64_t m_next = 1;        // index of the next tick to deliver
     std::uint64_t m_generation = 0; // bumped on every restart, so a tick's handler may restart
+    bool m_onDemand = false;
+    bool m_woken = false; // a tick is wanted (always, unless ticks come on demand)
 };
 
 } // namespace platform

@@ -137,6 +137,30 @@ private slots:
         QCOMPARE(ticks.count(), 0);
     }
 
+    void ticksOnDemandComeOncePerWake()
+    {
+        PeriodicTimer timer;
+        Recorder recorder;
+        recorder.attach(timer);
+        timer.setTicksOnDemand(true);
+        timer.setInterval(1);
+        timer.setEnabled(true);
+        QVERIFY(waitForTicks(recorder, 1)); // the first tick after switching on
+        QTest::qWait(50);
+        QCOMPARE(recorder.due.size(), std::size_t(1)); // then nothing until woken
+        const auto woken = Clock::now();
+        timer.wake();
+        timer.wake(); // a second wake before the tick asks for nothing more
+        QVERIFY(waitForTicks(recorder, 2));
+        QTest::qWait(50);
+        QCOMPARE(recorder.due.size(), std::size_t(2));
+        // The woken tick lies on the same grid, at the first grid point after the wake.
+        const auto start = timer.countdownStart();
+        QCOMPARE((recorder.due[1] - start) % std::chrono::milliseconds(1), Clock::duration::zero());
+        QVERIFY(recorder.due[1] > woken);
+        QVERIFY(recorder.due[1] <= woken + 1ms);
+    }
+
     void handlerMayRestartTheTimer()
     {
         PeriodicTimer timer;

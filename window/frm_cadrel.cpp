@@ -29,6 +29,8 @@ frmCadrel::frmCadrel(QWidget *parent) : Surface(parent), sound(std::make_unique<
     setWindowIcon(programIcon());
 
     createControls();
+    // The pendulum only redraws from the count, so its tick is skipped while the count stands.
+    Timer1->setTicksOnDemand(true);
     showPictures();
     setTabOrder();
     connectNotifications();

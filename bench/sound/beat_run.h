@@ -11,7 +11,7 @@ struct BeatRun {
     double bpm = 120;
     bool naive = false;
     int seconds = 60;
-    int bufferFrames = 504;
+    int bufferFrames = 1008;
     QString clickPath;
     QString monitor = QStringLiteral("cadrel_null.monitor");
 };

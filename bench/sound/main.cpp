@@ -54,7 +54,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     int seconds = 60;
-    int buffer = 504;
+    int buffer = 1008;
     QString sink = QStringLiteral("cadrel_null");
     std::vector<double> tempos;
     const QStringList args = app.arguments();
