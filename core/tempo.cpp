@@ -40,7 +40,7 @@ void frmCadrel::Text2_Change()
     }
     // A number that is no tempo (yet) stays in the box, in red, and leaves the tempo alone, so
     // that typing "1", "14", "140" digit by digit ends at 140.
-    const auto tempo = core::tempoFromText(Text2->text());
+    const auto tempo = core::tempoFromText(Text2->text(), Slider1->minimum(), Slider1->maximum());
     Text2->setMarkedInvalid(!tempo);
     if (tempo)
         Slider1->setValue(*tempo);

@@ -28,10 +28,10 @@ void filterTempoKey(std::int16_t &keyAscii)
         keyAscii = 0;
 }
 
-std::optional<int> tempoFromText(QStringView text)
+std::optional<int> tempoFromText(QStringView text, int slowest, int fastest)
 {
     const auto number = platform::toInt32(text);
-    if (!number || *number < minTempo || *number > maxTempo)
+    if (!number || *number < slowest || *number > fastest)
         return std::nullopt;
     return *number;
 }

@@ -8,9 +8,6 @@
 // The small rules behind the tempo: slider range, beat interval, captions, typed keys.
 namespace core {
 
-inline constexpr int minTempo = 40;  // beats per minute
-inline constexpr int maxTempo = 250; // beats per minute
-
 // The beat timer's interval in whole milliseconds: floor(60000 / tempo), 1500 at 40, 240 at 250.
 int beatIntervalMs(int tempo);
 
@@ -25,9 +22,9 @@ QString tempoCaption(int tempo);
 // replaced by 0, which discards it.
 void filterTempoKey(std::int16_t &keyAscii);
 
-// The tempo a text in the tempo box stands for: a whole number of 40 to 250, leading zeros and
-// surrounding blanks allowed. Anything else is no tempo (a number being typed digit by digit,
-// a value out of range, pasted text that is not a whole number).
-std::optional<int> tempoFromText(QStringView text);
+// The tempo a text in the tempo box stands for: a whole number within the slider's range
+// (beats per minute), leading zeros and surrounding blanks allowed. Anything else is no tempo (a
+// number being typed digit by digit, a value out of range, pasted text that is not a whole number).
+std::optional<int> tempoFromText(QStringView text, int slowest, int fastest);
 
 } // namespace core

@@ -1,10 +1,12 @@
 #include "platform/app_setup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStyleFactory>
 #include <QTranslator>
 
@@ -15,8 +17,17 @@ bool displayAvailable()
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     // Qt reads the platform from QT_QPA_PLATFORM (offscreen, xcb, wayland); without it a
     // window needs an X or Wayland display.
-    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
-           qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") ||
+        qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+        return true;
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty())
+        return false;
+    // A local X display (":0", ":1.0") is there when its socket is; a remote one is trusted.
+    static const QRegularExpression local(QStringLiteral("^:(\\d+)(\\.\\d+)?$"));
+    const QRegularExpressionMatch match = local.match(display);
+    return !match.hasMatch() ||
+           QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X") + match.captured(1));
 #else
     return true;
 #endif

@@ -14,13 +14,14 @@ Slider::Slider(QWidget *parent) : QSlider(Qt::Horizontal, parent)
 void Slider::mousePressEvent(QMouseEvent *event)
 {
     QSlider::mousePressEvent(event);
-    m_pressed = m_pressed || event->button() == Qt::LeftButton;
+    // Any button the slider acts on (the left pages or drags, the middle jumps) starts an action.
+    m_pressed = m_pressed || event->isAccepted();
 }
 
 void Slider::mouseReleaseEvent(QMouseEvent *event)
 {
     QSlider::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && m_pressed) {
+    if (m_pressed && event->buttons() == Qt::NoButton) {
         m_pressed = false;
         emit clicked();
     }

@@ -13,6 +13,9 @@ namespace {
 QString typedCharacters(const QKeyEvent &event)
 {
     const QString text = event.text();
+    // Ctrl+Backspace is the delete character, not a backspace.
+    if ((event.modifiers() & Qt::ControlModifier) && event.key() == Qt::Key_Backspace)
+        return QString(QChar(char16_t(0x7F)));
     if ((event.modifiers() & Qt::ControlModifier) && text.size() == 1) {
         const char16_t c = text.front().unicode();
         if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))

@@ -116,7 +116,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(int, tempo);
-        const auto result = core::tempoFromText(text);
+        const auto result = core::tempoFromText(text, 40, 250);
         QCOMPARE(result.value_or(0), tempo);
     }
 

@@ -116,6 +116,7 @@ QPushButton *makeCommandButton(const ControlDesign &row, Surface &container)
     // A graphical button shows its face colour as it is, without the style's shading.
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1;"
                                          " border: 2px outset #e0e0e0; }"
+                                         " QPushButton:focus { border: 2px dotted #404040; }"
                                          " QPushButton:pressed { border-style: inset; }")
                               .arg(colour(*row.back, *button).name()));
     button->setFocusPolicy(Qt::StrongFocus);

@@ -78,12 +78,16 @@ bool AudioOutput::open(const char *&error)
     SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Cadrel");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Click");
-    if (!openDevice(SDL_AUDIO_ALLOW_ANY_CHANGE, error))
+    // The device keeps its own format, rate and channels, but the callback always gets buffers
+    // of the size asked for: SDL 2.26's dummy driver writes a buffer of its own choosing past
+    // the end of the one it hands over when the size may change.
+    constexpr int allowed = SDL_AUDIO_ALLOW_ANY_CHANGE & ~SDL_AUDIO_ALLOW_SAMPLES_CHANGE;
+    if (!openDevice(allowed, error))
         return false;
     if (!handledFormat(obtained_.format)) {
         // A rare layout the mixer does not write: let SDL convert from floats instead.
         SDL_CloseAudioDevice(device_);
-        if (!openDevice(SDL_AUDIO_ALLOW_ANY_CHANGE & ~SDL_AUDIO_ALLOW_FORMAT_CHANGE, error))
+        if (!openDevice(allowed & ~SDL_AUDIO_ALLOW_FORMAT_CHANGE, error))
             return false;
     }
 
