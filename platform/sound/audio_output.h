@@ -17,7 +17,7 @@ class AudioOutput
 {
 public:
     struct Config {
-        int rate = 48000;       // asked for; the device may choose another
+        int rate = 48000;        // asked for; the device may choose another
         int bufferFrames = 1008; // asked for; the device may choose another
         FrameClock::Tuning tuning;
     };
