@@ -29,7 +29,6 @@ public:
     Milliseconds period() const { return m_period; }
     bool isEnabled() const { return m_enabled; }
     Clock::time_point countdownStart() const { return m_start; }
-    Clock::time_point nextDue() const { return dueOf(m_next); }
 
     // Assigning the interval restarts the countdown from this moment.
     void setInterval(int milliseconds);

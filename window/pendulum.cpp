@@ -1,6 +1,5 @@
 #include "window/pendulum.h"
 
-#include "platform/periodic_timer.h"
 #include "window/frm_cadrel.h"
 #include "window/painted_controls.h"
 
