@@ -188,6 +188,7 @@ int main(int argc, char *argv[])
     std::printf("sound.clicks_started %lld\nsound.late %lld\nsound.clock_restarts %d\n",
                 static_cast<long long>(stats.mixer.started),
                 static_cast<long long>(stats.mixer.late), stats.clockRestarts);
+    std::printf("sound.realtime %d\n", stats.realtime);
     std::printf("sound.underrun_jumps %d\nsound.measured_rate %.3f\nsound.latency_ms %.3f\n",
                 stats.clockSteps, stats.measuredRate,
                 std::chrono::duration<double, std::milli>(form.sound->outputLatency()).count());

@@ -86,6 +86,7 @@ def main():
            lambda v: abs(v) <= 0.1)
     figure("sound.late", "late clicks", "{:.0f}", "0")
     figure("sound.underrun_jumps", "output timeline jumps (underruns)", "{:.0f}", "0")
+    figure("sound.realtime", "audio thread real-time (1 = yes)", "{:.0f}")
     figure("sound.buffer_frames", "device buffer (frames)", "{:.0f}")
     figure("sound.latency_ms", "scheduled output latency (ms)", "{:.1f}", "<= 50")
     print("\n".join(rows))

@@ -41,6 +41,7 @@ void report(double bpm, const BeatRunResult &f, const BeatRunResult &n)
     printRow("measured output rate (Hz)", f.stats.measuredRate, n.stats.measuredRate, "%16.2f");
     printRow("clock restarts", f.stats.clockRestarts, n.stats.clockRestarts, "%16.0f");
     printRow("timeline jumps (underruns)", f.stats.clockSteps, n.stats.clockSteps, "%16.0f");
+    printRow("audio thread real-time (1/0)", f.stats.realtime, n.stats.realtime, "%16.0f");
     std::printf("  %-30s%16.1f\n", "spread ratio naive/facility",
                 a.spread > 0 ? b.spread / a.spread : 0.0);
     std::printf("  %-30s%16.3f   (device: %d Hz, %d-frame buffer; least lead seen %.3f ms)\n",

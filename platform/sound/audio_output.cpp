@@ -107,6 +107,7 @@ void AudioOutput::close()
     if (device_ != 0) {
         SDL_CloseAudioDevice(device_); // returns once the callback has stopped for good
         device_ = 0;
+        thread_.forget();
         mixer_->releaseAll();
         collectReturns();
         ClickRequest request;
@@ -166,6 +167,7 @@ void AudioOutput::fill(Uint8 *stream, int len)
     const int bytesPerFrame = SDL_AUDIO_BITSIZE(obtained_.format) / 8 * obtained_.channels;
     const int frames = len / bytesPerFrame;
     const std::size_t samples = std::size_t(frames) * obtained_.channels;
+    thread_.noteCurrent();
     clock_->update(framesWritten_, frames, monotonicNs());
 
     const bool direct = obtained_.format == AUDIO_F32SYS;

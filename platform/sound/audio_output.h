@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/sound/audio_thread.h"
 #include "platform/sound/click_mixer.h"
 #include "platform/sound/frame_clock.h"
 
@@ -43,6 +44,10 @@ public:
     int clockRestarts() const { return clock_ ? clock_->restarts() : 0; }
     int clockSteps() const { return clock_ ? clock_->steps() : 0; }
 
+    // Asks for real-time scheduling of the callback's thread once it has run (see AudioThread).
+    bool raiseCallbackThread() { return thread_.raise(); }
+    bool callbackThreadRealtime() const { return thread_.realtime(); }
+
     // Queues `clip` to start at output frame `onset` (kAsap: as soon as possible). The clip is
     // kept alive until the callback is done with it. False when the device is closed or the
     // queue is full (the callback has stopped taking requests).
@@ -62,6 +67,7 @@ private:
     std::vector<float> scratch_;     // the mix, when the device does not take floats
     std::int64_t framesWritten_ = 0; // callback thread only while the device runs
     std::uint64_t serial_ = 0;
+    AudioThread thread_;
 
     std::unique_ptr<RequestQueue> requests_;
     std::unique_ptr<ReturnQueue> returns_;

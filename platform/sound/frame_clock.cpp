@@ -13,9 +13,13 @@ FrameClock::FrameClock(double nominalRate, Tuning tuning)
 
 void FrameClock::start(std::int64_t frame, int frames, std::int64_t nowNs)
 {
+    // A stall after a long lock leaves the device's rate as it was: only the phase is found
+    // again. A new stream, or a lock too short to have measured much, starts from nominal.
+    rateKnown_ = started_ && frame == n1_ && lockedFor_ >= kKeepRateSeconds;
+    const double perFrame = rateKnown_ ? period_ / double(n1_ - n0_) : 1 / nominalRate_;
     started_ = true;
     baseNs_ = nowNs;
-    period_ = frames / nominalRate_;
+    period_ = frames * perFrame;
     t0_ = 0;
     t1_ = period_;
     n0_ = frame;
@@ -23,6 +27,7 @@ void FrameClock::start(std::int64_t frame, int frames, std::int64_t nowNs)
     lockedFor_ = 0;
     recentCount_ = 0;
     lastStep_ = 0;
+    lastDrift_ = 0;
     sinceStep_ = 0;
     usualError_ = period_; // wide open until the loop has seen how the callbacks fall
     restarts_.fetch_add(1, std::memory_order_relaxed);
@@ -35,6 +40,7 @@ void FrameClock::update(std::int64_t frame, int frames, std::int64_t nowNs)
     const double now = double(nowNs - baseNs_) * 1e-9;
     // A callback far off the prediction, or a frame count that does not continue the last
     // buffer, means the stream restarted or stalled: the old lock no longer describes it.
+    // Anything shorter is jitter, or a jump taken over below.
     double error = now - t1_;
     const double limit = std::max(0.05, 8 * period_);
     if (!started_ || frame != n1_ || std::abs(error) > limit) {
@@ -46,10 +52,16 @@ void FrameClock::update(std::int64_t frame, int frames, std::int64_t nowNs)
     ++sinceStep_;
     const double step = takeStep(error);
     if (step != 0) {
-        // Jumps the same way again and again are a rate the loop is slow to learn (it narrows
-        // quickly for beat-to-beat steadiness): take the rate they show over at once as well.
-        if ((step > 0) == (lastStep_ > 0) && sinceStep_ < kRepeatCallbacks)
-            period_ += step / sinceStep_;
+        // Jumps of the same drift per callback again and again are a rate the loop is slow to
+        // learn (it narrows quickly for beat-to-beat steadiness): take that rate over at once.
+        // Underruns come at random times, so the drifts they imply do not agree.
+        const double drift = step / sinceStep_;
+        const bool repeated =
+            lastStep_ != 0 && (step > 0) == (lastStep_ > 0) && sinceStep_ < kRepeatCallbacks;
+        if (repeated && lastDrift_ != 0 &&
+            std::abs(drift - lastDrift_) <= 0.25 * std::abs(lastDrift_))
+            period_ += drift;
+        lastDrift_ = repeated ? drift : 0;
         lastStep_ = step;
         sinceStep_ = 0;
     }
@@ -62,10 +74,16 @@ void FrameClock::update(std::int64_t frame, int frames, std::int64_t nowNs)
                  tuning_.lockBandwidthHz / (1 + lockedFor_ / tuning_.lockSeconds));
     const double omega = 2 * std::numbers::pi * bandwidth * (frames / nominalRate_);
     const double b = std::numbers::sqrt2 * omega;
-    const double c = omega * omega;
+    // With the rate still known from before a stall, the phase is found quickly while the rate
+    // moves only as slowly as in a long lock.
+    const double rateOmega =
+        rateKnown_ ? 2 * std::numbers::pi * tuning_.steadyBandwidthHz * (frames / nominalRate_)
+                   : omega;
+    const double c = rateOmega * rateOmega;
     const double clamp = std::max(tuning_.clampSeconds, 4 * usualError_);
-    usualError_ += 0.02 * (std::abs(error) - usualError_);
     error = std::clamp(error, -clamp, clamp);
+    // Clamped too, so that one late callback does not make the loop deaf to jumps for a while.
+    usualError_ += 0.02 * (std::abs(error) - usualError_);
 
     t0_ = t1_;
     t1_ += b * error + period_;
@@ -76,9 +94,9 @@ void FrameClock::update(std::int64_t frame, int frames, std::int64_t nowNs)
 }
 
 // Single late or early callbacks are jitter, and a run of late ones that then come in a burst
-// is a thread that woke late and caught up. The same offset in several callbacks in a row is a
-// new timeline: the server played silence while the stream was starved. Returns the offset to
-// take over at once.
+// is a thread that woke late and caught up. The same offset in several callbacks in a row, well
+// beyond their usual scatter, is a new timeline: the server played silence while the stream was
+// starved. Returns the offset to take over at once.
 double FrameClock::takeStep(double error)
 {
     recent_[recentNext_] = error;
@@ -87,15 +105,14 @@ double FrameClock::takeStep(double error)
     if (recentCount_ < kStepCallbacks)
         return 0;
     const auto [low, high] = std::minmax_element(std::begin(recent_), std::end(recent_));
-    const bool shifted = *low >= tuning_.stepSeconds || *high <= -tuning_.stepSeconds;
-    // A jump is flat: the errors of the older and the newer half agree. A slope is a rate the
-    // loop has not learnt yet (a device far off its nominal rate) and is left to the loop.
-    double older = 0, newer = 0;
-    for (int i = 0; i < kStepCallbacks; ++i)
-        (i < kStepCallbacks / 2 ? older : newer) += recent_[(recentNext_ + i) % kStepCallbacks];
-    const double slope = std::abs(newer - older) / (kStepCallbacks / 2);
-    constexpr double kFlat = 0.0005; // s: how far the errors of one jump may scatter
-    if (!shifted || *high - *low > kFlat || slope > kFlat / 4)
+    const double least = std::max(tuning_.stepSeconds, 6 * usualError_);
+    const bool shifted = *low >= least || *high <= -least;
+    // A jump is flat: the errors agree. A slope is a rate the loop has not learnt yet (a device
+    // far off its nominal rate) and is left to the loop.
+    const double flat = std::max(0.0002, 2 * usualError_);
+    const double oldest = recent_[recentNext_];
+    const double newest = recent_[(recentNext_ + kStepCallbacks - 1) % kStepCallbacks];
+    if (!shifted || *high - *low > flat || std::abs(newest - oldest) > flat / 2)
         return 0;
     recentCount_ = 0;
     steps_.fetch_add(1, std::memory_order_relaxed);

@@ -44,10 +44,11 @@ public:
         // takes no more than four times the usual error (and at least this) from any one
         // callback, so such outliers cannot kick it.
         double clampSeconds = 0.0005;
-        // A jump of the output timeline at least this large, the same in kStepCallbacks
-        // callbacks in a row, is taken over at once. Smaller ones (a timer-driven device whose
-        // thread overslept) are left to the loop, which spreads them thinly over many beats.
-        double stepSeconds = 0.004;
+        // A jump of the output timeline at least this large (and well beyond the usual
+        // scatter of the callbacks), the same in kStepCallbacks callbacks in a row, is taken
+        // over at once. A sound server that ran dry plays silence and asks for the next frames
+        // that much later; every click placed on the old timeline would sound late by as much.
+        double stepSeconds = 0.0005;
     };
 
     explicit FrameClock(double nominalRate, Tuning tuning);
@@ -67,8 +68,10 @@ public:
     // How many jumps of the callback times were taken over.
     int steps() const { return steps_.load(std::memory_order_relaxed); }
 
-    static constexpr int kStepCallbacks = 8;
+    static constexpr int kStepCallbacks = 3;
     static constexpr int kRepeatCallbacks = 1000; // jumps closer than this repeat
+    // A restart after this long a lock keeps the measured rate: a stall does not change it.
+    static constexpr double kKeepRateSeconds = 2.0;
 
 private:
     void start(std::int64_t frame, int frames, std::int64_t nowNs);
@@ -85,11 +88,13 @@ private:
     double period_ = 0;      // filtered time per buffer
     std::int64_t n0_ = 0, n1_ = 0;
     double lockedFor_ = 0;               // seconds since the last start
+    bool rateKnown_ = false;             // period_ was measured before this start
     double recent_[kStepCallbacks] = {}; // the last prediction errors, s
     int recentNext_ = 0;                 // where the next one goes
     int recentCount_ = 0;                // how many are filled
     double usualError_ = 0;              // running mean of |error|, s
     double lastStep_ = 0;                // the last jump taken over, s
+    double lastDrift_ = 0;               // the drift per callback that jump implied, s
     int sinceStep_ = 0;                  // callbacks since then
 
     std::atomic<unsigned> sequence_{0};

@@ -71,6 +71,7 @@ void Sound::play(const std::string &path, std::optional<Clock::time_point> when)
 {
     if (!ensureDevice())
         return;
+    output_.raiseCallbackThread();
     auto clip = cache_.get(path, output_.rate(), output_.channels());
     output_.submit(clip, onsetFrame(when));
 }
@@ -79,6 +80,7 @@ Sound::Stats Sound::stats() const
 {
     Stats s;
     s.deviceOpen = output_.alive();
+    s.realtime = output_.callbackThreadRealtime();
     s.openAttempts = openAttempts_;
     s.rate = output_.rate();
     s.channels = output_.channels();

@@ -53,8 +53,9 @@ public:
     // For tests and measurement.
     struct Stats {
         bool deviceOpen = false;
-        int openAttempts = 0; // the device opened at start, plus every retry
-        int rate = 0;         // the device's frames per second
+        bool realtime = false; // the audio thread runs with real-time scheduling
+        int openAttempts = 0;  // the device opened at start, plus every retry
+        int rate = 0;          // the device's frames per second
         int channels = 0;
         SDL_AudioFormat format = 0;
         int bufferFrames = 0;    // the device's buffer size

@@ -80,21 +80,28 @@ void TestSoundDisk::placesGridRequestsOnEvenlySpacedFrames()
 {
     QFETCH(bool, naive);
     QFETCH(bool, expectEven);
-    const QString file = dir_.filePath(naive ? "naive.raw" : "placed.raw");
     const std::string click = dir_.filePath("click.wav").toStdString();
     cadrel_test::writeFile(click, cadrel_test::wave16(48000, clickSamples()));
-    useDiskDriver(file);
     constexpr int kBeats = 16;
     constexpr auto kPeriod = 97ms;
+    // The disk driver's clock is its own thread sleeping from buffer to buffer: when that thread
+    // stalls, what it wrote moves against real time for good, and no placing can undo that. A
+    // run in which the facility saw the driver's timeline move proves nothing either way and
+    // is made again; the last attempt counts whatever happens.
+    constexpr int kAttempts = 3;
     std::vector<double> onsets;
     int rate = 0;
-    {
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        const QString file =
+            dir_.filePath(QStringLiteral("%1-%2.raw").arg(naive ? "naive" : "placed").arg(attempt));
+        useDiskDriver(file);
         platform::SoundOptions options;
         options.naive = naive;
         platform::Sound sound(options);
         QVERIFY(sound.stats().deviceOpen);
         settle();
         settle(); // and let the clock narrow its loop, as it has by the time a user starts
+        const auto before = sound.stats();
         const auto start = Clock::now();
         for (int k = 0; k < kBeats; ++k) {
             const auto due = start + k * kPeriod;
@@ -102,13 +109,19 @@ void TestSoundDisk::placesGridRequestsOnEvenlySpacedFrames()
             sound.play(click, due);
         }
         std::this_thread::sleep_for(500ms);
-        rate = sound.stats().rate;
-        qInfo("clock: %d restarts, %d jumps, %.1f frames/s", sound.stats().clockRestarts,
-              sound.stats().clockSteps, sound.stats().measuredRate);
-        QCOMPARE(sound.stats().mixer.late, std::int64_t(0));
+        const auto after = sound.stats();
+        rate = after.rate;
+        qInfo("clock: %d restarts, %d jumps, %.1f frames/s", after.clockRestarts, after.clockSteps,
+              after.measuredRate);
+        QCOMPARE(after.mixer.late, std::int64_t(0));
         const auto samples = recorded(sound, file);
         QVERIFY(!samples.empty());
         onsets = cadrel_test::findOnsets(samples, 0.3f, rate / 20);
+        const bool moved =
+            after.clockRestarts != before.clockRestarts || after.clockSteps != before.clockSteps;
+        if (!moved || attempt == kAttempts)
+            break;
+        qWarning("the disk driver's timeline moved during attempt %d; running again", attempt);
     }
     QCOMPARE(int(onsets.size()), kBeats);
     const auto figures = cadrel_test::measureOnsets(onsets, rate, 0);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <thread>
@@ -21,6 +22,7 @@ class TestSoundPulse : public QObject
 
 private slots:
     void clicksFollowTheIdealGrid();
+    void soundComesBackWithTheServer();
 };
 
 void TestSoundPulse::clicksFollowTheIdealGrid()
@@ -66,6 +68,109 @@ void TestSoundPulse::clicksFollowTheIdealGrid()
     qInfo("worst deviation %.4f ms, spread %.4f ms, drift %.4f ms", figures.worstDeviation,
           figures.spread, figures.drift);
     QVERIFY2(figures.worstDeviation <= 1.0, qPrintable(QString::number(figures.worstDeviation)));
+}
+
+namespace {
+
+// A second private server, which this test stops and starts again.
+class OwnServer
+{
+public:
+    explicit OwnServer(const QString &dir) : dir_(dir) {}
+    ~OwnServer() { run("stop"); }
+    bool run(const char *command)
+    {
+        QProcess script;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CADREL_PULSE_DIR", dir_);
+        script.setProcessEnvironment(env);
+        script.start("sh", {CADREL_PULSE_SCRIPT, command});
+        return script.waitForFinished(20000) && script.exitCode() == 0;
+    }
+    QString address() const { return "unix:" + dir_ + "/run/pulse/native"; }
+
+private:
+    QString dir_;
+};
+
+template <typename Condition> bool waitFor(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto end = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+} // namespace
+
+// The server goes away while the program runs (a sound server restarted, a device unplugged):
+// the program carries on without sound, looks for the device again at most once a second, and
+// clicks again once the server is back.
+void TestSoundPulse::soundComesBackWithTheServer()
+{
+    if (QStandardPaths::findExecutable("pulseaudio").isEmpty())
+        QSKIP("no pulseaudio here (scripts/setup.sh test installs it)");
+    QTemporaryDir dir;
+    OwnServer server(dir.filePath("pa"));
+    QVERIFY(server.run("start"));
+    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
+    const std::string click = dir.filePath("click.wav").toStdString();
+    cadrel_test::writeFile(click, cadrel_test::wave16(48000, std::vector<float>(480, 0.5f)));
+    // Asked for while waiting for the device, so that only the clicks below are heard.
+    const std::string hush = dir.filePath("hush.wav").toStdString();
+    cadrel_test::writeFile(hush, cadrel_test::wave16(48000, std::vector<float>(480, 0.0f)));
+
+    platform::Sound sound;
+    QVERIFY(sound.stats().deviceOpen);
+    QCOMPARE(sound.stats().openAttempts, 1);
+    sound.play(click);
+
+    QVERIFY(server.run("stop"));
+    QVERIFY2(waitFor([&] { return !sound.stats().deviceOpen; }, 5s), "the loss went unnoticed");
+    // Beats go on while there is no server: each returns at once, and the device is looked for
+    // at most once a second.
+    const auto lost = Clock::now();
+    for (int k = 0; k < 12; ++k) {
+        const auto before = Clock::now();
+        sound.play(click, before);
+        QVERIFY(Clock::now() - before < 500ms);
+        std::this_thread::sleep_for(100ms);
+    }
+    const auto seconds = std::chrono::duration<double>(Clock::now() - lost).count();
+    QVERIFY2(sound.stats().openAttempts - 1 <= int(seconds) + 1,
+             qPrintable(QString::number(sound.stats().openAttempts)));
+    QVERIFY(!sound.stats().deviceOpen);
+
+    QVERIFY(server.run("start"));
+    QVERIFY2(waitFor(
+                 [&] {
+                     sound.play(hush);
+                     return sound.stats().deviceOpen;
+                 },
+                 5s),
+             "the device did not come back");
+    // And it sounds: the clicks asked for from now on reach the server's sink.
+    QProcess parec;
+    const QString recording = dir.filePath("back.raw");
+    parec.setStandardOutputFile(recording);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("PULSE_SERVER", server.address());
+    parec.setProcessEnvironment(env);
+    parec.start("parec", {"-d", "cadrel_null.monitor", "--format=s16le", "--rate=48000",
+                          "--channels=1", "--latency-msec=20"});
+    QVERIFY(parec.waitForStarted());
+    std::this_thread::sleep_for(3s); // the new stream and the recording both wake slowly
+    for (int k = 0; k < 4; ++k) {
+        sound.play(click, Clock::now());
+        std::this_thread::sleep_for(300ms);
+    }
+    parec.terminate();
+    parec.waitForFinished();
+    const auto mono = cadrel_test::readRaw(recording.toStdString(), "s16le", 1);
+    QCOMPARE(int(cadrel_test::findOnsets(mono, 0.3f, 2400).size()), 4);
 }
 
 QTEST_APPLESS_MAIN(TestSoundPulse)
