@@ -40,29 +40,44 @@ void TestSoundPulse::clicksFollowTheIdealGrid()
     platform::Sound sound;
     if (!sound.stats().deviceOpen)
         QSKIP("the PulseAudio server does not answer");
-    const QString recording = dir.filePath("monitor.raw");
-    QProcess parec;
-    parec.setStandardOutputFile(recording);
-    parec.start("parec", {"-d", "cadrel_null.monitor", "--format=s16le", "--rate=48000",
-                          "--channels=1", "--latency-msec=20"});
-    QVERIFY2(parec.waitForStarted(), "parec (pulseaudio-utils) is needed");
-    // An idle null sink wakes slowly, and so does a new stream: start well ahead.
-    std::this_thread::sleep_for(3s);
-
+    // The server plays silence when the stream ran dry on a busy machine (an underrun), and
+    // every click after that sounds later by as much: nothing placed can undo it. A run in which
+    // the facility saw the timeline jump is made again; the last attempt counts regardless.
+    constexpr int kAttempts = 3;
     constexpr int kBeats = 12;
     constexpr auto kPeriod = 500ms;
-    const auto start = Clock::now();
-    for (int k = 0; k < kBeats; ++k) {
-        const auto due = start + k * kPeriod;
-        std::this_thread::sleep_until(due + 1ms);
-        sound.play(click, due);
-    }
-    std::this_thread::sleep_for(600ms);
-    parec.terminate();
-    parec.waitForFinished();
+    std::vector<double> onsets;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        const QString recording = dir.filePath(QStringLiteral("monitor-%1.raw").arg(attempt));
+        QProcess parec;
+        parec.setStandardOutputFile(recording);
+        parec.start("parec", {"-d", "cadrel_null.monitor", "--format=s16le", "--rate=48000",
+                              "--channels=1", "--latency-msec=20"});
+        QVERIFY2(parec.waitForStarted(), "parec (pulseaudio-utils) is needed");
+        // An idle null sink wakes slowly, and so does a new stream: start well ahead.
+        std::this_thread::sleep_for(3s);
 
-    const auto mono = cadrel_test::readRaw(recording.toStdString(), "s16le", 1);
-    const auto onsets = cadrel_test::findOnsets(mono, 0.3f, 2400);
+        const auto before = sound.stats();
+        const auto start = Clock::now();
+        for (int k = 0; k < kBeats; ++k) {
+            const auto due = start + k * kPeriod;
+            std::this_thread::sleep_until(due + 1ms);
+            sound.play(click, due);
+        }
+        std::this_thread::sleep_for(600ms);
+        parec.terminate();
+        parec.waitForFinished();
+        const auto after = sound.stats();
+
+        const auto mono = cadrel_test::readRaw(recording.toStdString(), "s16le", 1);
+        onsets = cadrel_test::findOnsets(mono, 0.3f, 2400);
+        const bool moved =
+            after.clockRestarts != before.clockRestarts || after.clockSteps != before.clockSteps;
+        if (!moved || attempt == kAttempts)
+            break;
+        qWarning("the output timeline jumped during attempt %d (an underrun); running again",
+                 attempt);
+    }
     QCOMPARE(int(onsets.size()), kBeats);
     const auto figures = cadrel_test::measureOnsets(onsets, 48000, 500.0);
     qInfo("worst deviation %.4f ms, spread %.4f ms, drift %.4f ms", figures.worstDeviation,
