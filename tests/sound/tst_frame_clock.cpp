@@ -40,6 +40,8 @@ class TestFrameClock : public QObject
 private slots:
     void followsTheDeviceRate_data();
     void followsTheDeviceRate();
+    void holdsTheBeatGridOverAMinute_data();
+    void holdsTheBeatGridOverAMinute();
     void takesOverAJumpOfTheTimeline_data();
     void takesOverAJumpOfTheTimeline();
     void lateCallbacksAloneMoveNothing();
@@ -80,6 +82,43 @@ void TestFrameClock::followsTheDeviceRate()
     const double trueFrame = 31.0 * rate;
     QVERIFY2(std::abs(m.frameAt(later) - trueFrame) < rate * (0.25 + jitterMs) * 1e-3,
              qPrintable(QString::number(m.frameAt(later) - trueFrame)));
+}
+
+void TestFrameClock::holdsTheBeatGridOverAMinute_data()
+{
+    QTest::addColumn<double>("jitterMs");
+    QTest::addColumn<double>("spikeMs");
+    QTest::newRow("quiet") << 0.05 << 0.0;
+    QTest::newRow("jittery, every 50th callback 6 ms late") << 0.3 << 6.0;
+}
+
+// Beats asked for while the clock runs, a minute apart, land as many frames apart as the
+// device plays in that minute: the placing does not drift with the callbacks' jitter.
+void TestFrameClock::holdsTheBeatGridOverAMinute()
+{
+    QFETCH(double, jitterMs);
+    QFETCH(double, spikeMs);
+    FrameClock clock(kRate);
+    std::mt19937 random(13);
+    std::normal_distribution<double> jitter(0, jitterMs * 1e6);
+    // A beat asked for 10 s after the stream started, and one a minute later, each placed
+    // 29 ms ahead of its callback as the program does.
+    constexpr double kFirst = 10, kLast = 70;
+    double firstError = 0, lastError = 0;
+    for (int i = 0; i < int(kLast * kRate / kBuffer); ++i) {
+        const double ideal = double(i) * kBuffer / kRate * 1e9;
+        const double late = (i % 50 == 49) ? spikeMs * 1e6 : 0;
+        clock.update(std::int64_t(i) * kBuffer, kBuffer,
+                     std::int64_t(ideal + std::abs(jitter(random)) + late));
+        const std::int64_t beat = std::int64_t(ideal) + 29'000'000;
+        const double error = clock.mapping().frameAt(beat) - double(beat) * 1e-9 * kRate;
+        if (ideal <= kFirst * 1e9)
+            firstError = error;
+        lastError = error;
+    }
+    const double drift = lastError - firstError;
+    qInfo("drift over the minute: %.2f frames", drift);
+    QVERIFY2(std::abs(drift) <= 3, qPrintable(QString::number(drift))); // 0.06 ms
 }
 
 void TestFrameClock::takesOverAJumpOfTheTimeline_data()
