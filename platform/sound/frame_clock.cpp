@@ -30,6 +30,7 @@ void FrameClock::start(std::int64_t frame, int frames, std::int64_t nowNs)
     lastDrift_ = 0;
     sinceStep_ = 0;
     usualError_ = period_; // wide open until the loop has seen how the callbacks fall
+    line_.clear();
     restarts_.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -67,6 +68,12 @@ void FrameClock::update(std::int64_t frame, int frames, std::int64_t nowNs)
     }
     t1_ += step;
     error -= step;
+    if (step != 0)
+        line_.shift(step);
+    // The line takes the callbacks that fall as usual; a late one is the thread's lateness,
+    // not the device's.
+    if (lockedFor_ >= kFitAfterSeconds && std::abs(error) <= std::max(2e-5, 4 * usualError_))
+        line_.add(frame, now);
 
     lockedFor_ += period_;
     const double bandwidth =
@@ -87,7 +94,14 @@ void FrameClock::update(std::int64_t frame, int frames, std::int64_t nowNs)
 
     t0_ = t1_;
     t1_ += b * error + period_;
-    period_ += c * error;
+    // Once the line is long enough its slope is the rate: a loop's own estimate keeps a
+    // little of every callback's jitter and wanders by parts per million, which a minute of
+    // beats would show as drift. The loop then only follows the phase.
+    const double fitted = line_.span() >= kFitSpanSeconds ? line_.secondsPerFrame() : 0;
+    if (fitted > 0)
+        period_ = fitted * frames;
+    else
+        period_ += c * error;
     n0_ = n1_;
     n1_ += frames;
     publish();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/sound/callback_line.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -72,6 +74,10 @@ public:
     static constexpr int kRepeatCallbacks = 1000; // jumps closer than this repeat
     // A restart after this long a lock keeps the measured rate: a stall does not change it.
     static constexpr double kKeepRateSeconds = 2.0;
+    // The steady callbacks from this long after a start on are fitted with a straight line,
+    // whose slope becomes the loop's rate once the line spans this long.
+    static constexpr double kFitAfterSeconds = 1.0;
+    static constexpr double kFitSpanSeconds = 5.0;
 
 private:
     void start(std::int64_t frame, int frames, std::int64_t nowNs);
@@ -96,6 +102,7 @@ private:
     double lastStep_ = 0;                // the last jump taken over, s
     double lastDrift_ = 0;               // the drift per callback that jump implied, s
     int sinceStep_ = 0;                  // callbacks since then
+    CallbackLine line_;                  // the steady callbacks since the last start
 
     std::atomic<unsigned> sequence_{0};
     std::atomic<std::int64_t> originNs_{0};

@@ -1,0 +1,48 @@
+#include "platform/sound/callback_line.h"
+
+namespace platform {
+
+void CallbackLine::add(std::int64_t frame, double seconds)
+{
+    frames_[std::size_t(next_)] = frame;
+    seconds_[std::size_t(next_)] = seconds;
+    next_ = (next_ + 1) % kCapacity;
+    if (size_ < kCapacity)
+        ++size_;
+}
+
+void CallbackLine::shift(double seconds)
+{
+    for (int i = 0; i < size_; ++i)
+        seconds_[std::size_t(i)] += seconds;
+}
+
+double CallbackLine::span() const
+{
+    if (size_ < 2)
+        return 0;
+    const int newest = (next_ + kCapacity - 1) % kCapacity;
+    return seconds_[std::size_t(newest)] - seconds_[std::size_t(oldest())];
+}
+
+double CallbackLine::secondsPerFrame() const
+{
+    // Two passes over frames counted from the oldest, so that nothing large is subtracted.
+    const std::int64_t base = frames_[std::size_t(oldest())];
+    double meanX = 0, meanY = 0;
+    for (int i = 0; i < size_; ++i) {
+        meanX += double(frames_[std::size_t(i)] - base);
+        meanY += seconds_[std::size_t(i)];
+    }
+    meanX /= size_;
+    meanY /= size_;
+    double sxx = 0, sxy = 0;
+    for (int i = 0; i < size_; ++i) {
+        const double dx = double(frames_[std::size_t(i)] - base) - meanX;
+        sxx += dx * dx;
+        sxy += dx * (seconds_[std::size_t(i)] - meanY);
+    }
+    return sxx > 0 ? sxy / sxx : 0;
+}
+
+} // namespace platform

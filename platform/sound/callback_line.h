@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace platform {
+
+// The straight line through the times of the last steady audio callbacks against the frames
+// they asked for, fitted by least squares. Over tens of seconds of callbacks it knows the
+// device's rate to a fraction of a part per million, where a loop that follows each callback
+// keeps some of their jitter in its rate. Fixed storage: nothing is allocated after
+// construction, so the audio callback may use it.
+class CallbackLine
+{
+public:
+    static constexpr int kCapacity = 2048; // 43 s of 1008-frame buffers at 48 kHz
+
+    void clear()
+    {
+        size_ = 0;
+        next_ = 0;
+    }
+    // The callback asking for `frame` came at `seconds` (from any fixed origin).
+    void add(std::int64_t frame, double seconds);
+    // Every stored time moves by `seconds`: the output timeline jumped.
+    void shift(double seconds);
+
+    int size() const { return size_; }
+    // Seconds from the oldest stored callback to the newest.
+    double span() const;
+    // The slope of the line, in seconds per frame. Needs two callbacks at least.
+    double secondsPerFrame() const;
+
+private:
+    int oldest() const { return size_ < kCapacity ? 0 : next_; }
+
+    std::array<std::int64_t, kCapacity> frames_{};
+    std::array<double, kCapacity> seconds_{};
+    int size_ = 0;
+    int next_ = 0;
+};
+
+} // namespace platform
