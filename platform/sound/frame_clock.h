@@ -14,7 +14,10 @@ namespace platform {
 // in clumps and the thread wakes late), so they go through a second-order delay-locked loop
 // that follows the device clock's phase and rate while smoothing the jitter away. The loop
 // starts with a wide bandwidth to lock within a second and then narrows, so that consecutive
-// beats land an exact, steady number of frames apart. A lasting jump of the callback times
+// beats land an exact, steady number of frames apart. Once five seconds of steady callbacks
+// are in, the rate is taken from a straight line fitted through the last 43 s of them, which
+// holds it to a fraction of a part per million, and the loop follows only the phase. A lasting
+// jump of the callback times
 // (the server played silence while the stream was starved) is taken over at once, so that the
 // beats after it are placed on the new timeline instead of drifting onto it over seconds.
 //
