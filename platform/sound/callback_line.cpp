@@ -9,6 +9,7 @@ void CallbackLine::add(std::int64_t frame, double seconds)
     next_ = (next_ + 1) % kCapacity;
     if (size_ < kCapacity)
         ++size_;
+    ++addsSinceFit_;
 }
 
 void CallbackLine::shift(double seconds)
@@ -25,7 +26,17 @@ double CallbackLine::span() const
     return seconds_[std::size_t(newest)] - seconds_[std::size_t(oldest())];
 }
 
-double CallbackLine::secondsPerFrame() const
+double CallbackLine::secondsPerFrame()
+{
+    // Moving every time by the same amount (a jump) leaves the slope as it was.
+    if (slope_ == 0 || addsSinceFit_ >= kRefitAdds) {
+        slope_ = fit();
+        addsSinceFit_ = 0;
+    }
+    return slope_;
+}
+
+double CallbackLine::fit() const
 {
     // Two passes over frames counted from the oldest, so that nothing large is subtracted.
     const std::int64_t base = frames_[std::size_t(oldest())];

@@ -1,6 +1,7 @@
 #include "platform/sound/frame_clock.h"
 
 #include <cmath>
+#include <functional>
 #include <QTest>
 #include <random>
 
@@ -13,10 +14,11 @@ constexpr double kRate = 48000;
 
 // Feeds `clock` the callbacks of a device whose true rate is `rate`, for `seconds`, with callback
 // times scattered by `jitterMs` and every `spikeEvery`th callback late by `spikeMs`. Returns the
-// time of the last callback; `frame` is advanced.
+// time of the last callback; `frame` is advanced. `after`, when given, is called after each
+// callback with the time the device really asked for it.
 std::int64_t feed(FrameClock &clock, std::int64_t &frame, std::int64_t startNs, double rate,
                   double seconds, double jitterMs, double spikeMs, std::mt19937 &random,
-                  int spikeEvery = 500)
+                  int spikeEvery = 500, const std::function<void(double idealNs)> &after = {})
 {
     std::normal_distribution<double> jitter(0, jitterMs * 1e6);
     std::int64_t now = startNs;
@@ -27,6 +29,8 @@ std::int64_t feed(FrameClock &clock, std::int64_t &frame, std::int64_t startNs, 
         now = startNs + std::int64_t(ideal + std::abs(jitter(random)) + late);
         clock.update(frame, kBuffer, now);
         frame += kBuffer;
+        if (after)
+            after(double(startNs) + ideal);
     }
     return now;
 }
@@ -100,22 +104,18 @@ void TestFrameClock::holdsTheBeatGridOverAMinute()
     QFETCH(double, spikeMs);
     FrameClock clock(kRate);
     std::mt19937 random(13);
-    std::normal_distribution<double> jitter(0, jitterMs * 1e6);
     // A beat asked for 10 s after the stream started, and one a minute later, each placed
     // 29 ms ahead of its callback as the program does.
     constexpr double kFirst = 10, kLast = 70;
     double firstError = 0, lastError = 0;
-    for (int i = 0; i < int(kLast * kRate / kBuffer); ++i) {
-        const double ideal = double(i) * kBuffer / kRate * 1e9;
-        const double late = (i % 50 == 49) ? spikeMs * 1e6 : 0;
-        clock.update(std::int64_t(i) * kBuffer, kBuffer,
-                     std::int64_t(ideal + std::abs(jitter(random)) + late));
+    std::int64_t frame = 0;
+    feed(clock, frame, 0, kRate, kLast, jitterMs, spikeMs, random, 50, [&](double ideal) {
         const std::int64_t beat = std::int64_t(ideal) + 29'000'000;
         const double error = clock.mapping().frameAt(beat) - double(beat) * 1e-9 * kRate;
         if (ideal <= kFirst * 1e9)
             firstError = error;
         lastError = error;
-    }
+    });
     const double drift = lastError - firstError;
     qInfo("drift over the minute: %.2f frames", drift);
     QVERIFY2(std::abs(drift) <= 3, qPrintable(QString::number(drift))); // 0.06 ms
