@@ -38,10 +38,9 @@ void PeriodicTimer::setEnabled(bool enabled)
     restart();
 }
 
-PeriodicTimer::Clock::time_point PeriodicTimer::dueOf(std::int64_t k) const
+core::BeatTime PeriodicTimer::beat(std::int64_t k) const
 {
-    const auto offset = std::chrono::duration<double, std::nano>(m_period) * double(k);
-    return m_start + std::chrono::duration_cast<Clock::duration>(offset);
+    return {m_start, core::BeatTime::Period(m_period), k};
 }
 
 void PeriodicTimer::wake()
@@ -85,8 +84,8 @@ void PeriodicTimer::arm()
 void PeriodicTimer::fire()
 {
     const auto now = Clock::now();
-    const auto due = dueOf(m_next);
-    if (now + earlyTolerance < due) {
+    const core::BeatTime due = beat(m_next);
+    if (now + earlyTolerance < due.due()) {
         arm();
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/beat_time.h"
+
 #include <chrono>
 #include <cstdint>
 #include <QObject>
@@ -44,10 +46,12 @@ public:
     void wake();
 
 signals:
-    void tick(std::chrono::steady_clock::time_point due);
+    // Tick `beat.index` of the grid that started at the last restart; it was due at beat.due().
+    void tick(core::BeatTime beat);
 
 private:
-    Clock::time_point dueOf(std::int64_t k) const;
+    core::BeatTime beat(std::int64_t k) const;
+    Clock::time_point dueOf(std::int64_t k) const { return beat(k).due(); }
     void restart();
     void skipPast(Clock::time_point now);
     void arm();

@@ -5,11 +5,12 @@
 # Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(cmake make g++ qt6-base-dev libsdl2-dev qt6-translations-l10n fonts-liberation2)
+packages=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev libpulse-dev qt6-translations-l10n
+          fonts-liberation2)
 if [[ "${1:-}" == test ]]; then
     # A real X server for screenshots, a sound server to record from, and the tools that
     # check the installed desktop entry, its metadata and the Debian package.
-    packages+=(xvfb xauth pulseaudio pulseaudio-utils sox
+    packages+=(xvfb xauth pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber sox
                desktop-file-utils appstream dpkg-dev file clang-format)
 fi
 

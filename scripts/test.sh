@@ -6,9 +6,11 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh test
 
-# A private sound server with a silent sink, for the tests that record what the listener hears.
-scripts/pulse-null-sink.sh start
-trap 'scripts/pulse-null-sink.sh stop' EXIT
+# Private sound servers with a silent sink, PulseAudio and PipeWire as desktops run them, for
+# the tests that record what the listener hears.
+trap 'scripts/null-sink.sh pulseaudio stop; scripts/null-sink.sh pipewire stop' EXIT
+scripts/null-sink.sh pulseaudio start
+scripts/null-sink.sh pipewire start
 
 status=0
 for preset in default asan; do

@@ -19,8 +19,8 @@ struct Recorder {
     std::vector<Clock::time_point> delivered;
     void attach(PeriodicTimer &timer)
     {
-        QObject::connect(&timer, &PeriodicTimer::tick, [this](Clock::time_point when) {
-            due.push_back(when);
+        QObject::connect(&timer, &PeriodicTimer::tick, [this](const core::BeatTime &beat) {
+            due.push_back(beat.due());
             delivered.push_back(Clock::now());
         });
     }
@@ -166,7 +166,7 @@ private slots:
         PeriodicTimer timer;
         int ticks = 0;
         Clock::time_point restartedAt;
-        QObject::connect(&timer, &PeriodicTimer::tick, [&](Clock::time_point) {
+        QObject::connect(&timer, &PeriodicTimer::tick, [&](const core::BeatTime &) {
             if (++ticks == 1) {
                 restartedAt = Clock::now();
                 timer.setInterval(20);

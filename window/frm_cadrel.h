@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/beat_time.h"
 #include "window/surface.h"
 
 #include <chrono>
@@ -68,8 +69,8 @@ public:
     // Start and stop (core/run_control.cpp).
     void cmdAbilitaDisabilita_Click();
 
-    // The beat (core/beat_tick.cpp), told the time the tick was due.
-    void tmrTimer_Timer(Clock::time_point due);
+    // The beat (core/beat_tick.cpp), told when the tick was due.
+    void tmrTimer_Timer(const core::BeatTime &beat);
 
     // The pendulum and the beat light (window/pendulum.cpp).
     void Timer1_Timer();

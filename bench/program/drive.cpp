@@ -183,14 +183,16 @@ int main(int argc, char *argv[])
     std::printf("vmhwm_kb %ld\n", statusKb("VmHWM:"));
 
     const platform::Sound::Stats stats = form.sound->stats();
-    std::printf("sound.device_open %d\nsound.rate %d\nsound.buffer_frames %d\n", stats.deviceOpen,
-                stats.rate, stats.bufferFrames);
+    const auto &out = stats.stream;
+    std::printf("sound.device_open %d\nsound.rate %d\nsound.output %s\n", stats.deviceOpen,
+                stats.rate, stats.outputKind);
     std::printf("sound.clicks_started %lld\nsound.late %lld\nsound.clock_restarts %d\n",
-                static_cast<long long>(stats.mixer.started),
-                static_cast<long long>(stats.mixer.late), stats.clockRestarts);
-    std::printf("sound.realtime %d\n", stats.realtime);
-    std::printf("sound.underrun_jumps %d\nsound.measured_rate %.3f\nsound.latency_ms %.3f\n",
-                stats.clockSteps, stats.measuredRate,
+                static_cast<long long>(out.mixer.started), static_cast<long long>(out.mixer.late),
+                out.clockRestarts);
+    std::printf("sound.realtime %d\n", out.realtime);
+    std::printf("sound.underrun_jumps %d\nsound.dropouts %d\nsound.measured_rate %.3f\n",
+                out.clockSteps, out.dropouts, stats.measuredRate);
+    std::printf("sound.latency_ms %.3f\n",
                 std::chrono::duration<double, std::milli>(form.sound->outputLatency()).count());
     std::fflush(stdout);
     return 0;

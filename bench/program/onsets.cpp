@@ -2,7 +2,8 @@
 // the ideal beat interval of a tempo, with the onset finder the sound tests use, and prints
 // "key value" lines. Asserts nothing.
 //
-//   cadrel_program_onsets RECORDING BPM
+//   cadrel_program_onsets RECORDING BPM [--list]
+// --list adds every onset, "rec.onset FRAME", in frames of the recording.
 #include "onset_finder.h"
 
 #include <algorithm>
@@ -14,8 +15,8 @@
 
 int main(int argc, char *argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s RECORDING BPM\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s RECORDING BPM [--list]\n", argv[0]);
         return 2;
     }
     constexpr double rate = 48000;
@@ -48,5 +49,8 @@ int main(int argc, char *argv[])
     if (!onsets.empty())
         std::printf("rec.first_onset_s %.6f\nrec.last_onset_s %.6f\n", onsets.front() / rate,
                     onsets.back() / rate);
+    if (argc > 3 && std::string(argv[3]) == "--list")
+        for (const double onset : onsets)
+            std::printf("rec.onset %.4f\n", onset);
     return 0;
 }

@@ -3,11 +3,13 @@
 # sink's monitor, runs the driver (the real window, offscreen, pressed with real mouse clicks:
 # 10 s idle, N s beating, 10 s stopped), measures the clicks in the recording and prints one table
 # of figures beside their targets. With --soak S it adds an S-second run at 120 bpm for memory
-# flatness. The server is started if it is not running, and stopped again in that case.
+# flatness. The server (PulseAudio, or PipeWire with --server pipewire) is started if it is not
+# running, and stopped again in that case.
 #
-#   bench/program/run-program-bench.sh [--build DIR] [--seconds N] [--soak S] [--bpm B]... [--keep]
+#   bench/program/run-program-bench.sh [--build DIR] [--server S] [--seconds N] [--soak S]
+#                                      [--bpm B]... [--keep]
 # --keep leaves the recordings (s16le mono 48 kHz) beside the figures. The server runs in
-# $CADREL_PULSE_DIR (default /tmp/cadrel-pulse-program-bench), apart from the tests' server.
+# $CADREL_SOUND_DIR (default /tmp/cadrel-program-bench), apart from the tests' server.
 # e.g. bench/program/run-program-bench.sh --build build-bench --seconds 60 --soak 600
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,14 +19,16 @@ seconds=60
 soak=0
 tempos=""
 keep=no
+server=pulseaudio
 while [ $# -gt 0 ]; do
     case "$1" in
     --build) build=$(cd "$2" && pwd); shift 2 ;;
+    --server) server=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --soak) soak=$2; shift 2 ;;
     --bpm) tempos="$tempos $2"; shift 2 ;;
     --keep) keep=yes; shift ;;
-    *) echo "usage: $0 [--build DIR] [--seconds N] [--soak S] [--bpm B]... [--keep]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--build DIR] [--server S] [--seconds N] [--soak S] [--bpm B]... [--keep]" >&2; exit 2 ;;
     esac
 done
 [ -n "$tempos" ] || tempos="120 250"
@@ -36,22 +40,23 @@ for f in "$drive" "$onsets" "$program"; do
 done
 
 # A server of its own: another client playing into a shared sink would be recorded too.
-export CADREL_PULSE_DIR="${CADREL_PULSE_DIR:-/tmp/cadrel-pulse-program-bench}"
-pulse="$root/scripts/pulse-null-sink.sh"
+export CADREL_SOUND_DIR="${CADREL_SOUND_DIR:-/tmp/cadrel-program-bench}"
+sink="$root/scripts/null-sink.sh"
 started=no
-if ! "$pulse" status >/dev/null 2>&1; then
-    "$pulse" start >&2
+if ! "$sink" "$server" status >/dev/null 2>&1; then
+    "$sink" "$server" start >&2
     started=yes
 fi
 out=$(mktemp -d /tmp/cadrel-program-bench.XXXXXX)
 cleanup() {
     if [ "$started" = yes ]; then
-        "$pulse" stop >&2 || true
+        "$sink" "$server" stop >&2 || true
     fi
 }
 trap cleanup EXIT
-export PULSE_SERVER="unix:$CADREL_PULSE_DIR/run/pulse/native"
-export SDL_AUDIODRIVER=pulseaudio QT_QPA_PLATFORM=offscreen
+PULSE_SERVER=$("$sink" "$server" address)
+export PULSE_SERVER QT_QPA_PLATFORM=offscreen
+unset SDL_AUDIODRIVER
 
 ticks=$(getconf CLK_TCK)
 proc_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }

@@ -34,7 +34,7 @@ BeatRunResult runBeats(const BeatRun &run)
 
     platform::SoundOptions options;
     options.naive = run.naive;
-    options.bufferFrames = run.bufferFrames;
+    options.budget.bufferFrames = run.bufferFrames;
     platform::Sound sound(options);
     result.latencyMs = std::chrono::duration<double, std::milli>(sound.outputLatency()).count();
     waitMs(kStreamWarmupMs);
@@ -57,7 +57,7 @@ BeatRunResult runBeats(const BeatRun &run)
     QObject::connect(&timer, &platform::PeriodicTimer::tick, [&](auto due) {
         sound.play(path, due);
         ++result.requests;
-        const auto late = std::chrono::steady_clock::now() - due;
+        const auto late = std::chrono::steady_clock::now() - due.due();
         result.worstTickLateMs = std::max(result.worstTickLateMs,
                                           std::chrono::duration<double, std::milli>(late).count());
     });

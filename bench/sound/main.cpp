@@ -36,17 +36,22 @@ void report(double bpm, const BeatRunResult &f, const BeatRunResult &n)
     printRow("std dev (ms)", a.stdDev, b.stdDev, "%16.4f");
     printRow("worst |interval-ideal| (ms)", a.worstDeviation, b.worstDeviation, "%16.4f");
     printRow("drift of last beat (ms)", a.drift, b.drift, "%16.4f");
-    printRow("late clicks", double(f.stats.mixer.late), double(n.stats.mixer.late), "%16.0f");
+    const auto &fs = f.stats.stream;
+    const auto &ns = n.stats.stream;
+    printRow("late clicks", double(fs.mixer.late), double(ns.mixer.late), "%16.0f");
     printRow("worst tick lateness (ms)", f.worstTickLateMs, n.worstTickLateMs, "%16.3f");
     printRow("measured output rate (Hz)", f.stats.measuredRate, n.stats.measuredRate, "%16.2f");
-    printRow("clock restarts", f.stats.clockRestarts, n.stats.clockRestarts, "%16.0f");
-    printRow("timeline jumps (underruns)", f.stats.clockSteps, n.stats.clockSteps, "%16.0f");
-    printRow("audio thread real-time (1/0)", f.stats.realtime, n.stats.realtime, "%16.0f");
+    printRow("clock restarts", fs.clockRestarts, ns.clockRestarts, "%16.0f");
+    printRow("timeline jumps taken over", fs.clockSteps, ns.clockSteps, "%16.0f");
+    printRow("server dropouts", fs.dropouts, ns.dropouts, "%16.0f");
+    printRow("grids laid again (bound)", f.stats.grid.reanchored, n.stats.grid.reanchored,
+             "%16.0f");
+    printRow("audio thread real-time (1/0)", fs.realtime, ns.realtime, "%16.0f");
     std::printf("  %-30s%16.1f\n", "spread ratio naive/facility",
                 a.spread > 0 ? b.spread / a.spread : 0.0);
-    std::printf("  %-30s%16.3f   (device: %d Hz, %d-frame buffer; least lead seen %.3f ms)\n",
-                "scheduled output latency (ms)", f.latencyMs, f.stats.rate, f.stats.bufferFrames,
-                f.stats.rate > 0 ? f.stats.mixer.minLead * 1000.0 / f.stats.rate : 0.0);
+    std::printf("  %-30s%16.3f   (%s output at %d Hz; least lead seen %.3f ms)\n",
+                "scheduled output latency (ms)", f.latencyMs, f.stats.outputKind, f.stats.rate,
+                f.stats.rate > 0 ? fs.mixer.minLead * 1000.0 / f.stats.rate : 0.0);
 }
 
 } // namespace
@@ -72,8 +77,7 @@ int main(int argc, char **argv)
     if (tempos.empty())
         tempos = {120, 130, 250};
     if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-        qputenv("PULSE_SERVER", "unix:/tmp/cadrel-pulse/run/pulse/native");
-    qputenv("SDL_AUDIODRIVER", "pulseaudio");
+        qputenv("PULSE_SERVER", "unix:/tmp/cadrel-pulseaudio/run/pulse/native");
     qputenv("PULSE_SINK", sink.toLocal8Bit()); // the default sink of this program's streams
 
     const QString click = QDir(app.applicationDirPath()).filePath(QStringLiteral("sn.wav"));

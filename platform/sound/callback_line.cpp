@@ -1,5 +1,8 @@
 #include "platform/sound/callback_line.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace platform {
 
 void CallbackLine::add(std::int64_t frame, double seconds)
@@ -12,12 +15,6 @@ void CallbackLine::add(std::int64_t frame, double seconds)
     ++addsSinceFit_;
 }
 
-void CallbackLine::shift(double seconds)
-{
-    for (int i = 0; i < size_; ++i)
-        seconds_[std::size_t(i)] += seconds;
-}
-
 double CallbackLine::span() const
 {
     if (size_ < 2)
@@ -26,18 +23,20 @@ double CallbackLine::span() const
     return seconds_[std::size_t(newest)] - seconds_[std::size_t(oldest())];
 }
 
-double CallbackLine::secondsPerFrame()
+CallbackLine::Slope CallbackLine::slope()
 {
     // Moving every time by the same amount (a jump) leaves the slope as it was.
-    if (slope_ == 0 || addsSinceFit_ >= kRefitAdds) {
+    if (slope_.secondsPerFrame == 0 || addsSinceFit_ >= kRefitAdds) {
         slope_ = fit();
         addsSinceFit_ = 0;
     }
     return slope_;
 }
 
-double CallbackLine::fit() const
+CallbackLine::Slope CallbackLine::fit() const
 {
+    if (size_ < 3)
+        return {};
     // Two passes over frames counted from the oldest, so that nothing large is subtracted.
     const std::int64_t base = frames_[std::size_t(oldest())];
     double meanX = 0, meanY = 0;
@@ -47,13 +46,19 @@ double CallbackLine::fit() const
     }
     meanX /= size_;
     meanY /= size_;
-    double sxx = 0, sxy = 0;
+    double sxx = 0, sxy = 0, syy = 0;
     for (int i = 0; i < size_; ++i) {
         const double dx = double(frames_[std::size_t(i)] - base) - meanX;
+        const double dy = seconds_[std::size_t(i)] - meanY;
         sxx += dx * dx;
-        sxy += dx * (seconds_[std::size_t(i)] - meanY);
+        sxy += dx * dy;
+        syy += dy * dy;
     }
-    return sxx > 0 ? sxy / sxx : 0;
+    if (sxx <= 0)
+        return {};
+    const double slope = sxy / sxx;
+    const double residuals = std::max(0.0, syy - slope * sxy);
+    return {slope, std::sqrt(residuals / (size_ - 2) / sxx)};
 }
 
 } // namespace platform

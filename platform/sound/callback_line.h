@@ -19,32 +19,34 @@ public:
     {
         size_ = 0;
         next_ = 0;
-        slope_ = 0;
+        slope_ = {};
         addsSinceFit_ = 0;
     }
     // The callback asking for `frame` came at `seconds` (from any fixed origin).
     void add(std::int64_t frame, double seconds);
-    // Every stored time moves by `seconds`: the output timeline jumped.
-    void shift(double seconds);
 
-    int size() const { return size_; }
     // Seconds from the oldest stored callback to the newest.
     double span() const;
-    // The slope of the line, in seconds per frame. Needs two callbacks at least. The line is
-    // fitted again only after every kRefitAdds callbacks added, since a device's rate moves
-    // far too slowly to need more: the audio callback does not sum the whole window each time.
-    double secondsPerFrame();
+    // The slope of the line in seconds per frame, with its standard error. Needs three
+    // callbacks at least. The line is fitted again only after every kRefitAdds callbacks added,
+    // since a device's rate moves far too slowly to need more: the audio callback does not sum
+    // the whole window each time.
+    struct Slope {
+        double secondsPerFrame = 0;
+        double standardError = 0;
+    };
+    Slope slope();
     static constexpr int kRefitAdds = 16;
 
 private:
     int oldest() const { return size_ < kCapacity ? 0 : next_; }
-    double fit() const;
+    Slope fit() const;
 
     std::array<std::int64_t, kCapacity> frames_{};
     std::array<double, kCapacity> seconds_{};
     int size_ = 0;
     int next_ = 0;
-    double slope_ = 0;     // the last fit's, 0 before the first
+    Slope slope_;          // the last fit's, 0 before the first
     int addsSinceFit_ = 0; // callbacks added since then
 };
 

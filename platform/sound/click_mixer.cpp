@@ -49,6 +49,7 @@ void ClickMixer::render(float *out, int frames, std::int64_t start)
         }
         current_ = Voice{request->clip, pos, 0, false};
         started_.fetch_add(1, std::memory_order_relaxed);
+        onsets_.note(pos);
         requests_.pop();
     }
 }

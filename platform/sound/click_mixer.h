@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/sound/frame_log.h"
 #include "platform/sound/spsc_queue.h"
 #include "platform/sound/wave_decoder.h"
 
@@ -47,6 +48,8 @@ public:
                                   // first saw it (how close a request came to being late)
     };
     Stats stats() const;
+    // The frames at which clicks started, for measurement.
+    std::vector<std::int64_t> onsets() const { return onsets_.frames(); }
 
 private:
     struct Voice {
@@ -72,6 +75,7 @@ private:
     std::atomic<std::int64_t> late_{0};
     std::atomic<std::int64_t> cut_{0};
     std::atomic<std::int64_t> minLead_{std::numeric_limits<std::int64_t>::max()};
+    FrameLog<4096> onsets_;
 };
 
 } // namespace platform

@@ -1,6 +1,5 @@
 #include "platform/sound/sound.h"
 
-#include <cmath>
 #include <cstdio>
 
 namespace platform {
@@ -9,28 +8,38 @@ namespace {
 // A lost or missing device is looked for again at most this often.
 constexpr auto kRetryInterval = std::chrono::seconds(1);
 
-AudioOutput::Config outputConfig(const SoundOptions &options)
+ClickGrid::Settings gridSettings(const SoundBudget &budget)
 {
-    return {options.rate, options.bufferFrames, options.clockTuning};
+    ClickGrid::Settings settings;
+    settings.nominalRate = budget.rate;
+    settings.boundFrames = budget.gridBound.count() / 1000.0 * budget.rate;
+    return settings;
 }
 
 } // namespace
 
 Sound::Sound() : Sound(SoundOptions{}) {}
 
-Sound::Sound(const SoundOptions &options) : options_(options), output_(outputConfig(options))
+Sound::Sound(const SoundOptions &options)
+    : options_(options), output_(options.budget, options.clockTuning),
+      grid_(gridSettings(options.budget))
 {
     lastAttempt_ = Clock::now();
-    const char *error = "";
+    std::string error;
     ++openAttempts_;
-    opened_ = output_.open(error);
-    if (!opened_) {
-        std::fprintf(stderr, "cadrel: no audio output (%s); running without sound\n", error);
+    if (!output_.open(error)) {
+        std::fprintf(stderr, "cadrel: no audio output (%s); running without sound\n",
+                     error.c_str());
         reported_ = true;
     }
 }
 
 Sound::~Sound() = default;
+
+std::chrono::nanoseconds Sound::outputLatency() const
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(options_.budget.latency);
+}
 
 bool Sound::ensureDevice()
 {
@@ -40,57 +49,48 @@ bool Sound::ensureDevice()
     if (now - lastAttempt_ < kRetryInterval)
         return false;
     lastAttempt_ = now;
-    const char *error = "";
+    std::string error;
     ++openAttempts_;
-    opened_ = output_.open(error);
-    if (!opened_ && !reported_) {
-        std::fprintf(stderr, "cadrel: audio output lost (%s); retrying\n", error);
+    const bool opened = output_.open(error);
+    if (!opened && !reported_) {
+        std::fprintf(stderr, "cadrel: audio output lost (%s); retrying\n", error.c_str());
         reported_ = true;
     }
-    return opened_;
+    return opened;
 }
 
-std::int64_t Sound::onsetFrame(std::optional<Clock::time_point> when) const
+std::int64_t Sound::onsetFrame(const std::optional<core::BeatTime> &beat)
 {
-    const FrameClock::Mapping mapping = output_.mapping();
-    if (options_.naive || !when || !mapping.valid)
+    if (options_.naive || !beat)
         return kAsap;
-    // The clock maps a time to the frame the callback asks for then; that frame reaches the
-    // output one device buffer later, which the latency already includes.
-    const auto queued =
-        std::chrono::nanoseconds(std::int64_t(1e9) * output_.bufferFrames() / output_.rate());
-    const auto target = *when + options_.latency - queued;
-    const std::int64_t targetNs =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(target.time_since_epoch()).count();
-    // Rounded once from the exact mapping, never from the previous onset, so that no rounding
-    // error accumulates from beat to beat.
-    return std::llround(mapping.frameAt(targetNs));
+    // The clock maps a time to the frame the device asks for then, which is heard one lead
+    // later.
+    const auto onset = grid_.place(*beat, output_.mapping(), outputLatency() - output_.lead(),
+                                   output_.streams(), output_.measuredRate());
+    return onset ? *onset : kAsap;
 }
 
-void Sound::play(const std::string &path, std::optional<Clock::time_point> when)
+void Sound::play(const std::string &path, std::optional<core::BeatTime> beat)
 {
     if (!ensureDevice())
         return;
-    output_.raiseCallbackThread();
+    output_.raiseStreamThread();
     auto clip = cache_.get(path, output_.rate(), output_.channels());
-    output_.submit(clip, onsetFrame(when));
+    output_.submit(clip, onsetFrame(beat));
 }
 
 Sound::Stats Sound::stats() const
 {
     Stats s;
     s.deviceOpen = output_.alive();
-    s.realtime = output_.callbackThreadRealtime();
+    s.outputKind = output_.streamName();
     s.openAttempts = openAttempts_;
     s.rate = output_.rate();
     s.channels = output_.channels();
-    s.format = output_.format();
-    s.bufferFrames = output_.bufferFrames();
     s.fileLoads = cache_.loads();
-    s.clockRestarts = output_.clockRestarts();
-    s.clockSteps = output_.clockSteps();
     s.measuredRate = output_.mapping().framesPerNs * 1e9;
-    s.mixer = output_.stats();
+    s.stream = output_.stats();
+    s.grid = grid_.stats();
     return s;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "core/beat_time.h"
 #include "platform/sound/audio_output.h"
+#include "platform/sound/click_grid.h"
 #include "platform/sound/clip_cache.h"
+#include "platform/sound/sound_budget.h"
 
 #include <chrono>
 #include <optional>
@@ -10,71 +13,62 @@
 namespace platform {
 
 struct SoundOptions {
-    // Start each click at the next buffer the device asks for, ignoring its time: how a plain
+    // Start each click at the next frame not yet written, ignoring its beat: how a plain
     // "play now" call behaves. Only for measuring the difference; the program never sets it.
     bool naive = false;
-    int rate = 48000; // asked of the device, which may choose another
-    // Asked of the device. Larger buffers underrun less but need more latency, since a click
-    // can only go into a buffer not yet written. 1008 frames at 48 kHz last exactly 21 ms:
-    // PulseAudio's null sink advances its clock by whole microseconds per chunk and runs a few
-    // hundred ppm fast with buffers of other lengths (512 frames: 10666.67 us). Buffers of
-    // half that size wake the audio thread twice as often for no gain in timing.
-    int bufferFrames = 1008;
-    // From a beat's due time to its click at the output. It covers the lateness of the timer
-    // tick that asks for the click, the buffer the device is playing and the one being written.
-    std::chrono::microseconds latency{50000};
+    SoundBudget budget;
     FrameClock::Tuning clockTuning;
 };
 
-// Plays short wave files with their onsets placed on the output to the frame: a click asked
-// for beat due time T starts at T plus the constant output latency, however late the timer
-// tick that asked for it ran and wherever the audio buffers fall.
+// Plays short wave files with their onsets placed on the output to the frame: the click of a
+// beat due at T starts at T plus the constant output latency, however late the timer tick that
+// asked for it ran and wherever the audio buffers fall, and the clicks of one run of beats lie
+// exactly one beat period apart in the output stream.
 class Sound
 {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Opens the default output device at once, writing silence, so the first beat is not lost to
-    // a waking sound server. Without a device it runs on silently (one line on standard error).
+    // Opens the default output device at once, writing silence, so the first beat is not lost
+    // to a waking sound server. Without a device it runs on silently (one line on standard
+    // error).
     Sound();
     explicit Sound(const SoundOptions &options);
     ~Sound();
     Sound(const Sound &) = delete;
     Sound &operator=(const Sound &) = delete;
 
-    // Plays the wave file at `path` (narrow, local 8-bit encoding) asynchronously, with its
-    // onset at `when` plus outputLatency(); with no time, or one too late for that, as soon as
-    // possible. Cuts the sound still playing at the new onset. Returns at once.
-    void play(const std::string &path, std::optional<Clock::time_point> when = std::nullopt);
+    // Plays the wave file at `path` (narrow, local 8-bit encoding) asynchronously: for a beat,
+    // on the beat's grid at its due time plus outputLatency(); without a beat, or too late for
+    // its frame, as soon as possible. Cuts the sound still playing at the new onset. Returns
+    // at once.
+    void play(const std::string &path, std::optional<core::BeatTime> beat = std::nullopt);
 
     // The constant delay from a due time to its click at the output.
-    std::chrono::nanoseconds outputLatency() const { return options_.latency; }
+    std::chrono::nanoseconds outputLatency() const;
 
     // For tests and measurement.
     struct Stats {
         bool deviceOpen = false;
-        bool realtime = false; // the audio thread runs with real-time scheduling
-        int openAttempts = 0;  // the device opened at start, plus every retry
-        int rate = 0;          // the device's frames per second
+        const char *outputKind = "none"; // the kind of output stream
+        int openAttempts = 0;            // the device opened at start, plus every retry
+        int rate = 0;                    // the device's frames per second
         int channels = 0;
-        SDL_AudioFormat format = 0;
-        int bufferFrames = 0;    // the device's buffer size
         int fileLoads = 0;       // files read and decoded
-        int clockRestarts = 0;   // the frame clock's (re)starts: 1 after a clean run
-        int clockSteps = 0;      // jumps of the output timeline taken over (server underruns)
         double measuredRate = 0; // the output's frames per second of the monotonic clock
-        ClickMixer::Stats mixer;
+        AudioOutput::Stats stream;
+        ClickGrid::Stats grid;
     };
     Stats stats() const;
 
 private:
     bool ensureDevice();
-    std::int64_t onsetFrame(std::optional<Clock::time_point> when) const;
+    std::int64_t onsetFrame(const std::optional<core::BeatTime> &beat);
 
     SoundOptions options_;
     AudioOutput output_;
     ClipCache cache_;
-    bool opened_ = false;
+    ClickGrid grid_;
     bool reported_ = false;
     int openAttempts_ = 0;
     Clock::time_point lastAttempt_;

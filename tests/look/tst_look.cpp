@@ -181,7 +181,7 @@ private slots:
         // The test delivers the beats itself; the real beat timer would race its checks.
         form->tmrTimer->setEnabled(false);
         for (int i = 0; i < beats; ++i)
-            form->tmrTimer_Timer(frmCadrel::Clock::now());
+            form->tmrTimer_Timer({frmCadrel::Clock::now(), {}, 0});
         if (stopped)
             pressToggle();
         QCOMPARE(form->Label1->caption(), QString::number(beats));

@@ -1,0 +1,212 @@
+// The click facility on a real sound server, PulseAudio or PipeWire (CADREL_SOUND_SERVER),
+// started by scripts/null-sink.sh: its null sink's monitor is recorded with parec. A busy
+// machine can make the server run dry and shift the clicks, so only what it cannot change is
+// asserted: one click per request, in order, none lost, and silence when none is asked for.
+// Skips when that server is not running.
+#include "onset_finder.h"
+#include "platform/sound/sound.h"
+#include "wave_bytes.h"
+
+#include <cmath>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <thread>
+
+using namespace std::chrono_literals;
+using Clock = platform::Sound::Clock;
+
+namespace {
+
+// Records the null sink's monitor of the server at PULSE_SERVER into `file` while it lives.
+class Recording
+{
+public:
+    explicit Recording(const QString &file)
+    {
+        parec_.setStandardOutputFile(file);
+        parec_.start("parec", {"-d", "cadrel_null.monitor", "--format=s16le", "--rate=48000",
+                               "--channels=1", "--latency-msec=100"});
+    }
+    ~Recording() { stop(); }
+    bool started() { return parec_.waitForStarted(); }
+    void stop()
+    {
+        parec_.terminate();
+        parec_.waitForFinished();
+    }
+
+private:
+    QProcess parec_;
+};
+
+// A beat of its own, due at `t`.
+core::BeatTime now(Clock::time_point t)
+{
+    return {t, {}, 0};
+}
+
+bool serverRunning()
+{
+    const QString server = qEnvironmentVariable("PULSE_SERVER");
+    return server.startsWith("unix:") && QFileInfo::exists(server.mid(5));
+}
+
+} // namespace
+
+class TestSoundServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        if (!serverRunning())
+            QSKIP("no private sound server (scripts/null-sink.sh pulseaudio|pipewire start)");
+    }
+    void playsEachBeatOnceInOrder();
+    void soundComesBackWithTheServer();
+};
+
+// Twelve beats a quarter of a second apart, and then nothing: twelve clicks in the recording,
+// each in its own quarter of a second, and silence after them.
+void TestSoundServer::playsEachBeatOnceInOrder()
+{
+    QTemporaryDir dir;
+    const std::string click = dir.filePath("click.wav").toStdString();
+    std::vector<float> samples(960);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = float(0.8 * std::exp(-double(i) / 60.0));
+    cadrel_test::writeFile(click, cadrel_test::wave16(48000, samples));
+
+    platform::Sound sound;
+    QVERIFY2(sound.stats().deviceOpen, "the sound server does not answer");
+    QCOMPARE(sound.stats().outputKind, "PulseAudio");
+    const QString file = dir.filePath("monitor.raw");
+    Recording recording(file);
+    QVERIFY2(recording.started(), "parec (pulseaudio-utils) is needed");
+    // An idle null sink wakes slowly, and so does a new stream: start well ahead.
+    std::this_thread::sleep_for(3s);
+    constexpr int kBeats = 12;
+    const auto start = Clock::now();
+    for (int k = 1; k <= kBeats; ++k) {
+        const core::BeatTime beat{start, 250ms, k};
+        std::this_thread::sleep_until(beat.due() + 1ms);
+        sound.play(click, beat);
+    }
+    std::this_thread::sleep_for(1500ms);
+    recording.stop();
+
+    const auto mono = cadrel_test::readRaw(file.toStdString(), "s16le", 1);
+    const auto onsets = cadrel_test::findOnsets(mono, 0.3f, 2400);
+    QCOMPARE(int(onsets.size()), kBeats);
+    for (std::size_t k = 1; k < onsets.size(); ++k) {
+        const double apart = (onsets[k] - onsets[k - 1]) / 48.0;
+        QVERIFY2(apart > 125 && apart < 375, qPrintable(QString::number(apart)));
+    }
+    // Nothing after the last click has died away but the silence of the idle stream.
+    const auto quiet = std::size_t(onsets.back()) + 4800;
+    QVERIFY(mono.size() > quiet + 24000);
+    for (std::size_t i = quiet; i < mono.size(); ++i)
+        QVERIFY2(std::abs(mono[i]) < 1e-3f, qPrintable(QString::number(i - quiet)));
+}
+
+namespace {
+
+// A second private server of the same kind, which the test stops and starts again.
+class OwnServer
+{
+public:
+    explicit OwnServer(const QString &dir) : dir_(dir) {}
+    ~OwnServer() { run("stop"); }
+    bool run(const char *command)
+    {
+        QProcess script;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CADREL_SOUND_DIR", dir_);
+        script.setProcessEnvironment(env);
+        script.start(
+            "sh", {CADREL_NULL_SINK_SCRIPT, qEnvironmentVariable("CADREL_SOUND_SERVER"), command});
+        return script.waitForFinished(30000) && script.exitCode() == 0;
+    }
+    QString address() const { return "unix:" + dir_ + "/run/pulse/native"; }
+
+private:
+    QString dir_;
+};
+
+template <typename Condition> bool waitFor(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto end = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+} // namespace
+
+// The server goes away while the program runs (a sound server restarted, a device unplugged):
+// the program carries on without sound, looks for the device again at most once a second, and
+// clicks again once the server is back.
+void TestSoundServer::soundComesBackWithTheServer()
+{
+    QTemporaryDir dir;
+    OwnServer server(dir.filePath("pa"));
+    QVERIFY(server.run("start"));
+    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
+    const std::string click = dir.filePath("click.wav").toStdString();
+    cadrel_test::writeFile(click, cadrel_test::wave16(48000, std::vector<float>(480, 0.5f)));
+    // Asked for while waiting for the device, so that only the clicks below are heard.
+    const std::string hush = dir.filePath("hush.wav").toStdString();
+    cadrel_test::writeFile(hush, cadrel_test::wave16(48000, std::vector<float>(480, 0.0f)));
+
+    platform::Sound sound;
+    QVERIFY(sound.stats().deviceOpen);
+    QCOMPARE(sound.stats().openAttempts, 1);
+    sound.play(click);
+
+    QVERIFY(server.run("stop"));
+    QVERIFY2(waitFor([&] { return !sound.stats().deviceOpen; }, 5s), "the loss went unnoticed");
+    // Beats go on while there is no server: each returns at once, and the device is looked for
+    // at most once a second.
+    const auto lost = Clock::now();
+    for (int k = 0; k < 12; ++k) {
+        const auto before = Clock::now();
+        sound.play(click, now(before));
+        QVERIFY(Clock::now() - before < 500ms);
+        std::this_thread::sleep_for(100ms);
+    }
+    const auto seconds = std::chrono::duration<double>(Clock::now() - lost).count();
+    QVERIFY2(sound.stats().openAttempts - 1 <= int(seconds) + 1,
+             qPrintable(QString::number(sound.stats().openAttempts)));
+    QVERIFY(!sound.stats().deviceOpen);
+
+    QVERIFY(server.run("start"));
+    QVERIFY2(waitFor(
+                 [&] {
+                     sound.play(hush);
+                     return sound.stats().deviceOpen;
+                 },
+                 5s),
+             "the device did not come back");
+    // And it sounds: the clicks asked for from now on reach the server's sink.
+    const QString file = dir.filePath("back.raw");
+    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
+    Recording recording(file);
+    QVERIFY(recording.started());
+    std::this_thread::sleep_for(3s); // the new stream and the recording both wake slowly
+    for (int k = 0; k < 4; ++k) {
+        sound.play(click, now(Clock::now()));
+        std::this_thread::sleep_for(300ms);
+    }
+    recording.stop();
+    const auto mono = cadrel_test::readRaw(file.toStdString(), "s16le", 1);
+    QCOMPARE(int(cadrel_test::findOnsets(mono, 0.3f, 2400).size()), 4);
+}
+
+QTEST_APPLESS_MAIN(TestSoundServer)
+#include "tst_sound_server.moc"
