@@ -1,4 +1,5 @@
 #include "platform/app_setup.h"
+#include "platform/command_line.h"
 #include "window/frm_cadrel.h"
 
 #include <cstdio>
@@ -6,13 +7,16 @@
 
 int main(int argc, char *argv[])
 {
-    if (!platform::displayAvailable()) {
-        std::fprintf(
-            stderr,
-            "Ritmolino needs a display to show its window, and none was found (DISPLAY "
-            "and WAYLAND_DISPLAY name no running display).\nStart it from a desktop session, or "
-            "with a virtual display: xvfb-run -a %s\n",
-            argc > 0 ? argv[0] : "cadrel");
+    if (const auto status = platform::answerCommandLine(argc, argv))
+        return *status;
+    platform::choosePlatform(argc, argv);
+    if (!platform::displayAvailable(argc, argv)) {
+        std::fprintf(stderr,
+                     "Ritmolino ha bisogno di uno schermo per mostrare la sua finestra, e non ne "
+                     "ha trovato nessuno (DISPLAY e WAYLAND_DISPLAY non indicano uno schermo in "
+                     "funzione).\nAvviarlo da una sessione grafica, o con uno schermo virtuale: "
+                     "xvfb-run -a %s\n",
+                     argc > 0 ? argv[0] : "cadrel");
         return 1;
     }
     QApplication app(argc, argv);

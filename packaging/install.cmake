@@ -44,6 +44,33 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/cadrel.desktop
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/io.github.cadrel.Cadrel.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
+# The manual pages, English and Italian, the licence in Debian's machine-readable form and the
+# changelog, in Debian's format made from CHANGELOG.md. Compressed as Debian wants them: at
+# the highest level, without a time stamp.
+set(CADREL_DOCS ${CMAKE_BINARY_DIR}/packaging/docs)
+set(cadrel_gzipped "")
+function(cadrel_gzip source target)
+    add_custom_command(OUTPUT ${target}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CADREL_DOCS}
+        COMMAND sh -c "gzip -9 -n -c \"$0\" > \"$1\"" ${source} ${target}
+        DEPENDS ${source} VERBATIM)
+    set(cadrel_gzipped ${cadrel_gzipped} ${target} PARENT_SCOPE)
+endfunction()
+add_custom_command(OUTPUT ${CADREL_DOCS}/changelog
+    COMMAND ${CMAKE_COMMAND} -DIN=${CMAKE_SOURCE_DIR}/CHANGELOG.md -DOUT=${CADREL_DOCS}/changelog
+            -P ${CMAKE_CURRENT_LIST_DIR}/debian/changelog.cmake
+    DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${CMAKE_CURRENT_LIST_DIR}/debian/changelog.cmake
+    VERBATIM)
+cadrel_gzip(${CADREL_DOCS}/changelog ${CADREL_DOCS}/changelog.gz)
+cadrel_gzip(${CMAKE_CURRENT_LIST_DIR}/man/cadrel.1 ${CADREL_DOCS}/cadrel.1.gz)
+cadrel_gzip(${CMAKE_CURRENT_LIST_DIR}/man/it/cadrel.1 ${CADREL_DOCS}/cadrel.it.1.gz)
+add_custom_target(cadrel_docs ALL DEPENDS ${cadrel_gzipped})
+install(FILES ${CADREL_DOCS}/cadrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CADREL_DOCS}/cadrel.it.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/it/man1
+    RENAME cadrel.1.gz)
+install(FILES ${CADREL_DOCS}/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/debian/copyright
+    DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # cpack -G DEB in the build folder. The package's dependencies come from the
 # libraries the program links (dpkg-shlibdeps); the hicolor theme and the
 # desktop database are refreshed by their own packages' triggers.
@@ -57,9 +84,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-# CPack puts the summary on the Description line and the text below it.
-set(CPACK_PACKAGE_DESCRIPTION "A metronome in a single small window, with an Italian user interface. \
-The tempo is set between 40 and 250 beats a minute with a slider or by typing a number; \
-one button starts and stops the beat, which can be sounded or silent. A pendulum and a \
-light follow every beat, and a counter adds up the beats of all runs.")
+# CPack puts the summary on the Description line and the text below it, each line of it
+# within 80 columns.
+set(CPACK_PACKAGE_DESCRIPTION "A metronome in a single small window, with an Italian user
+interface. The tempo is set between 40 and 250 beats a minute with a slider or
+by typing a number; one button starts and stops the beat, which can be sounded
+or silent. A pendulum and a light follow every beat, and a counter adds up the
+beats of all runs.")
 include(CPack)
