@@ -28,9 +28,9 @@ QString beatCaption(bool minimised, QStringView count)
     return QStringLiteral("Ritmolino");
 }
 
-QString soundPath(const QString &folder, QChar separator)
+std::string soundPath(const std::string &folder, char separator)
 {
-    return folder + separator + QStringLiteral("sn.wav");
+    return folder + separator + "sn.wav";
 }
 
 } // namespace core

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <string>
 
 // The small rules behind a beat: the count, the caption, the click's path.
 namespace core {
@@ -15,7 +16,8 @@ QString advanceCount(QStringView count);
 QString beatCaption(bool minimised, QStringView count);
 
 // The click's path: the folder as reported, the separator and the file name, even when the
-// folder already ends with a separator (at the root of a drive or file system).
-QString soundPath(const QString &folder, QChar separator);
+// folder already ends with a separator (at the root of a drive or file system). Paths are the
+// file system's own bytes.
+std::string soundPath(const std::string &folder, char separator);
 
 } // namespace core

@@ -14,9 +14,10 @@ namespace window {
 void frmCadrel::tmrTimer_Timer(const core::BeatTime &beat)
 {
     if (Abilitato == 1 && Op1->isChecked()) {
-        const QString path = core::soundPath(platform::programFolder(), platform::pathSeparator());
+        const std::string path =
+            core::soundPath(platform::programFolder(), platform::pathSeparator());
         // The click lands on the tick's due time, not on whenever this handler got to run.
-        sound->play(path.toLocal8Bit().toStdString(), beat);
+        sound->play(path, beat);
         advanceCount();
         refreshCaption();
     }

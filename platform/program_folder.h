@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace platform {
 
-// The folder that holds the running program, without a trailing separator except at the root.
-QString programFolder();
+// The folder that holds the running program, as the file system names it (its bytes, whatever
+// the locale's encoding), without a trailing separator except at the root.
+std::string programFolder();
 
 // The separator the platform writes between folders.
-QChar pathSeparator();
+char pathSeparator();
 
 } // namespace platform

@@ -58,6 +58,12 @@ QString TextBox::filtered(const QString &typed) const
 
 void TextBox::keyPressEvent(QKeyEvent *event)
 {
+    // The Delete key edits the box, whatever text the keyboard gives it (X11 and Wayland give
+    // it the delete character, U+007F, which the hook would discard).
+    if (event->key() == Qt::Key_Delete) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
     const QString typed = typedCharacters(*event);
     if (typed.isEmpty() || !m_keyPress) {
         QLineEdit::keyPressEvent(event);

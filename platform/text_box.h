@@ -8,7 +8,8 @@ namespace platform {
 
 // A one-line text box whose owner sees every typed character first. The hook gets the 16-bit
 // character code by reference and may replace it; 0 discards the character. Keys that produce
-// no character (Delete, arrows, Home, End) never reach the hook and keep their usual effect.
+// no character (Delete, arrows, Home, End) never reach the hook and keep their usual effect;
+// Delete is known by its key, since X11 and Wayland give it the text U+007F.
 class TextBox : public QLineEdit
 {
     Q_OBJECT

@@ -6,7 +6,9 @@
 # and record the sink with `parec -d cadrel_null.monitor`. Its folders are private, so it cannot
 # collide with a user's own server or with the other kind.
 #
-# Usage: scripts/null-sink.sh pulseaudio|pipewire start|stop|status|address
+# Usage: scripts/null-sink.sh pulseaudio|pipewire start|stop|status|address|pause|resume
+# pause stops the server's processes where they are (as a hung server would), resume lets them
+# go on.
 # The folder is $CADREL_SOUND_DIR, by default /tmp/cadrel-pulseaudio or /tmp/cadrel-pipewire.
 set -eu
 
@@ -14,7 +16,7 @@ kind=${1:-}
 case "$kind" in
 pulseaudio | pipewire) ;;
 *)
-    echo "usage: $0 pulseaudio|pipewire start|stop|status|address" >&2
+    echo "usage: $0 pulseaudio|pipewire start|stop|status|address|pause|resume" >&2
     exit 2
     ;;
 esac
@@ -86,6 +88,8 @@ stop() {
     list=$(pids)
     [ -n "$list" ] || return 0
     # shellcheck disable=SC2086
+    kill -s CONT $list 2>/dev/null || true
+    # shellcheck disable=SC2086
     kill $list 2>/dev/null || true
     for pid in $list; do
         i=0
@@ -130,8 +134,14 @@ status)
 address)
     echo "$PULSE_SERVER"
     ;;
+pause | resume)
+    signal=STOP
+    [ "$2" = resume ] && signal=CONT
+    # shellcheck disable=SC2046
+    kill -s "$signal" $(pids)
+    ;;
 *)
-    echo "usage: $0 pulseaudio|pipewire start|stop|status|address" >&2
+    echo "usage: $0 pulseaudio|pipewire start|stop|status|address|pause|resume" >&2
     exit 2
     ;;
 esac

@@ -5,7 +5,8 @@
 # Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev libpulse-dev qt6-translations-l10n
+packages=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev libpulse-dev libasound2-dev
+          qt6-translations-l10n
           fonts-liberation2)
 if [[ "${1:-}" == test ]]; then
     # A real X server for screenshots, a sound server to record from, and the tools that

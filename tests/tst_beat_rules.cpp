@@ -70,28 +70,22 @@ private slots:
 
     void soundPath_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("separator");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("a folder") << "/usr/lib/cadrel"
-                                  << "/"
-                                  << "/usr/lib/cadrel/sn.wav";
-        QTest::newRow("the root") << "/"
-                                  << "/"
-                                  << "//sn.wav";
-        QTest::newRow("a drive's root") << "C:\\"
-                                        << "\\"
-                                        << "C:\\\\sn.wav";
-        QTest::newRow("a drive's folder") << "C:\\Cadrel"
-                                          << "\\"
-                                          << "C:\\Cadrel\\sn.wav";
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<char>("separator");
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("a folder") << QByteArray("/usr/lib/cadrel") << '/'
+                                  << QByteArray("/usr/lib/cadrel/sn.wav");
+        QTest::newRow("the root") << QByteArray("/") << '/' << QByteArray("//sn.wav");
+        QTest::newRow("a drive's root") << QByteArray("C:\\") << '\\' << QByteArray("C:\\\\sn.wav");
+        QTest::newRow("a Latin-1 name, kept as its bytes")
+            << QByteArray("/home/ugo/citt\xe0") << '/' << QByteArray("/home/ugo/citt\xe0/sn.wav");
     }
     void soundPath()
     {
-        QFETCH(QString, folder);
-        QFETCH(QString, separator);
-        QFETCH(QString, path);
-        QCOMPARE(core::soundPath(folder, separator.front()), path);
+        QFETCH(QByteArray, folder);
+        QFETCH(char, separator);
+        QFETCH(QByteArray, path);
+        QCOMPARE(QByteArray::fromStdString(core::soundPath(folder.toStdString(), separator)), path);
     }
 
     void pendulumPose_data()

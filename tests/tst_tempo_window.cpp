@@ -190,11 +190,28 @@ private slots:
         expectTempo(*form, 40, 1000, "Bpm");
     }
 
-    void deleteAndCursorKeysKeepTheirEffect()
+    void deleteKeysEditTheBox_data()
     {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("caret");
+        QTest::newRow("Delete") << int(Qt::NoModifier) << "start";
+        QTest::newRow("Shift+Delete on a selection") << int(Qt::ShiftModifier) << "first selected";
+        QTest::newRow("keypad Delete") << int(Qt::KeypadModifier) << "start";
+    }
+    // The Delete key as X11 and Wayland send it, with the text U+007F: it edits the box, and
+    // the cursor keys keep their effect too.
+    void deleteKeysEditTheBox()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(QString, caret);
         form->Text2->setFocus();
-        placeCaret(form->Text2, "start");
-        QTest::keyClick(form->Text2, Qt::Key_Delete);
+        placeCaret(form->Text2, caret);
+        const QString text(QChar(char16_t(0x7F)));
+        const auto held = Qt::KeyboardModifiers(modifiers);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, held, text);
+        QApplication::sendEvent(form->Text2, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, held, text);
+        QApplication::sendEvent(form->Text2, &release);
         QCOMPARE(form->Text2->text(), "0");
         QTest::keyClick(form->Text2, Qt::Key_End);
         QTest::keyClicks(form->Text2, "9");

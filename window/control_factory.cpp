@@ -1,5 +1,6 @@
 #include "window/control_factory.h"
 
+#include "platform/buttons.h"
 #include "platform/periodic_timer.h"
 #include "platform/slider.h"
 #include "platform/text_box.h"
@@ -110,7 +111,7 @@ PictureBox *makePictureBox(const ControlDesign &row, Surface &container)
 
 QPushButton *makeCommandButton(const ControlDesign &row, Surface &container)
 {
-    auto *button = new QPushButton(QString::fromUtf8(row.caption), &container);
+    auto *button = new platform::CommandButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*button, row);
     setPaletteColour(*button, QPalette::Button, *row.back);
     // A graphical button shows its face colour as it is, without the style's shading.
@@ -125,7 +126,7 @@ QPushButton *makeCommandButton(const ControlDesign &row, Surface &container)
 
 QRadioButton *makeOptionButton(const ControlDesign &row, Surface &container)
 {
-    auto *option = new QRadioButton(QString::fromUtf8(row.caption), &container);
+    auto *option = new platform::OptionButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*option, row);
     // Right to left puts the round button at the right of its caption.
     option->setLayoutDirection(Qt::RightToLeft);

@@ -1,12 +1,15 @@
 #include "window/frm_cadrel.h"
 
+#include "core/beat_rules.h"
 #include "platform/periodic_timer.h"
+#include "platform/program_folder.h"
 #include "platform/slider.h"
 #include "platform/sound/sound.h"
 #include "platform/text_box.h"
 #include "platform/twips.h"
 #include "window/control_factory.h"
 #include "window/design.h"
+#include "window/painted_accessible.h"
 #include "window/painted_controls.h"
 #include "window/picture_box.h"
 #include "window/pictures.h"
@@ -28,7 +31,10 @@ frmCadrel::frmCadrel(QWidget *parent) : Surface(parent), sound(std::make_unique<
 
     setWindowIcon(programIcon());
 
+    installPaintedAccessibility();
     createControls();
+    // The click is read ahead of the first beat.
+    sound->prepare(core::soundPath(platform::programFolder(), platform::pathSeparator()));
     // The pendulum only redraws from the count, so its tick is skipped while the count stands.
     Timer1->setTicksOnDemand(true);
     showPictures();

@@ -1,6 +1,7 @@
 #include "window/painted_controls.h"
 
 #include "platform/twips.h"
+#include "window/painted_accessible.h"
 
 #include <QPainter>
 
@@ -14,6 +15,7 @@ void Label::setCaption(const QString &caption)
         return;
     m_caption = caption;
     repaint(m_box);
+    announceCaption(*this);
 }
 
 void Label::paint(QPainter &painter) const

@@ -3,12 +3,14 @@
 #include "window/surface.h"
 
 #include <QFont>
+#include <QObject>
 #include <QRect>
 #include <QString>
 
 namespace window {
 
-// A label: text in a box, with an optional background and single border.
+// A label: text in a box, with an optional background and single border. Screen readers read
+// it as a label (see painted_accessible.h), and hear when its caption changes.
 class Label : public PaintedControl
 {
 public:
@@ -16,6 +18,9 @@ public:
 
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption);
+    // Stands for the label where assistive technology needs an object.
+    QObject &accessibleObject() const { return m_accessible; }
+    const Surface &surface() const { return container(); }
 
     void setFont(const QFont &font) { m_font = font; }
     void setTextColour(const QColor &colour) { m_text = colour; }
@@ -29,6 +34,7 @@ public:
 private:
     QRect m_box;
     QString m_caption;
+    mutable QObject m_accessible;
     QFont m_font;
     QColor m_text = Qt::black;
     QColor m_background;

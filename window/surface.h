@@ -49,6 +49,16 @@ public:
         return raw;
     }
 
+    // The painted controls of one kind, in creation order.
+    template <class Control> std::vector<const Control *> painted() const
+    {
+        std::vector<const Control *> found;
+        for (const auto &control : m_painted)
+            if (const auto *one = dynamic_cast<const Control *>(control.get()))
+                found.push_back(one);
+        return found;
+    }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     // What a kind of container draws of its own between its background and its painted controls.

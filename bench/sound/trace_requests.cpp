@@ -44,7 +44,7 @@ public:
         }
     }
     void render(float *out, int frames) override { std::fill(out, out + 2 * frames, 0.0f); }
-    void dropout() override { note({0, now()}); }
+    void dropout(std::int64_t) override { note({0, now()}); }
 
     std::vector<Event> events() const
     {

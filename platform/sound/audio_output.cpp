@@ -1,152 +1,193 @@
 #include "platform/sound/audio_output.h"
 
+#include "platform/sound/frame_log.h"
 #include "platform/sound/pulse_stream.h"
 #include "platform/sound/sdl_stream.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace platform {
 
-AudioOutput::AudioOutput(const SoundBudget &budget, const FrameClock::Tuning &tuning)
-    : budget_(budget), tuning_(tuning)
-{}
+// One open stream and everything its thread touches, made before it starts and freed after it
+// has ended.
+struct AudioOutput::Session : StreamFeed {
+    Session(std::unique_ptr<OutputStream> s, const FrameClock::Tuning &tuning)
+        : stream(std::move(s)), clock(stream->rate(), tuning),
+          // the cut of a sounding clip lasts 1 ms
+          mixer(requests, returns, stream->channels(), stream->rate() / 1000)
+    {}
+    ~Session() override
+    {
+        mixer.releaseAll();
+        collectReturns();
+        ClickRequest request;
+        while (requests.pop(request))
+            delete request.clip;
+    }
+
+    void asked(int frames, std::int64_t nowNs) override
+    {
+        const int steps = clock.steps();
+        clock.update(framesWritten, frames, nowNs);
+        if (clock.steps() != steps)
+            clockStepAt.note(framesWritten);
+    }
+    void render(float *out, int frames) override
+    {
+        mixer.render(out, frames, framesWritten);
+        framesWritten += frames;
+    }
+    void dropout(std::int64_t at) override
+    {
+        clock.serverRanDry();
+        dropouts.fetch_add(1, std::memory_order_relaxed);
+        dropoutAt.note(at >= 0 ? at : framesWritten);
+    }
+    void collectReturns()
+    {
+        std::shared_ptr<const PcmClip> *held = nullptr;
+        while (returns.pop(held))
+            delete held;
+    }
+
+    std::unique_ptr<OutputStream> stream;
+    RequestQueue requests;
+    ReturnQueue returns;
+    FrameClock clock;
+    ClickMixer mixer;
+    // Written by the stream's thread.
+    std::int64_t framesWritten = 0;
+    std::atomic<int> dropouts{0};
+    FrameLog<256> dropoutAt;
+    FrameLog<256> clockStepAt;
+};
+
+namespace {
+
+// SDL_AUDIODRIVER names the output the user chose; otherwise the desktop's sound server,
+// PulseAudio or PipeWire, and where none answers, whatever SDL finds (ALSA).
+std::vector<std::unique_ptr<OutputStream>> defaultStreams(const SoundBudget &budget)
+{
+    std::vector<std::unique_ptr<OutputStream>> streams;
+    const char *chosen = std::getenv("SDL_AUDIODRIVER");
+    if (chosen == nullptr || *chosen == '\0')
+        streams.push_back(std::make_unique<PulseStream>(budget));
+    streams.push_back(std::make_unique<SdlStream>(budget.rate, budget.bufferFrames));
+    return streams;
+}
+
+} // namespace
+
+AudioOutput::AudioOutput(const SoundBudget &budget, const FrameClock::Tuning &tuning,
+                         StreamMaker streams)
+    : budget_(budget), tuning_(tuning), makeStreams_(std::move(streams))
+{
+    if (!makeStreams_)
+        makeStreams_ = [budget] { return defaultStreams(budget); };
+}
 
 AudioOutput::~AudioOutput()
 {
-    close();
+    if (session_)
+        std::thread([session = std::move(session_)] { session->stream->close(); }).detach();
 }
 
 bool AudioOutput::open(std::string &error)
 {
     close();
-    // SDL_AUDIODRIVER names the output the user chose; otherwise the desktop's sound server,
-    // PulseAudio or PipeWire, and where none answers, whatever SDL finds (ALSA).
-    const char *chosen = std::getenv("SDL_AUDIODRIVER");
-    if (chosen == nullptr || *chosen == '\0') {
-        auto pulse = std::make_unique<PulseStream>(budget_);
-        if (openStream(std::move(pulse), error))
-            return true;
+    for (auto &stream : makeStreams_()) {
+        // The stream knows its rate only once open, but calls its feed from then on: the
+        // session is made first, and learns the rate when the stream has opened.
+        OutputStream &opening = *stream;
+        auto session = std::make_unique<Session>(std::move(stream), tuning_);
+        if (!opening.open(*session, error))
+            continue;
+        session_ = std::move(session);
+        ++streams_;
+        return true;
     }
-    return openStream(std::make_unique<SdlStream>(budget_.rate, budget_.bufferFrames), error);
-}
-
-bool AudioOutput::openStream(std::unique_ptr<OutputStream> stream, std::string &error)
-{
-    // Everything the stream's thread touches is made before it starts and freed after it ends.
-    requests_ = std::make_unique<RequestQueue>();
-    returns_ = std::make_unique<ReturnQueue>();
-    framesWritten_ = 0;
-    dropoutAt_.clear();
-    clockStepAt_.clear();
-    clock_.reset();
-    mixer_.reset();
-    stream_ = std::move(stream);
-    // The stream only knows its rate once open, and starts calling its feed at once: the feed
-    // waits for the clock and the mixer, which are made right after.
-    if (!stream_->open(*this, error)) {
-        stream_.reset();
-        return false;
-    }
-    clock_ = std::make_unique<FrameClock>(stream_->rate(), tuning_);
-    const int fadeFrames = stream_->rate() / 1000; // the cut of a sounding clip lasts 1 ms
-    mixer_ = std::make_unique<ClickMixer>(*requests_, *returns_, stream_->channels(), fadeFrames);
-    ready_.store(true, std::memory_order_release);
-    ++streams_;
-    return true;
+    return false;
 }
 
 void AudioOutput::close()
 {
-    if (!stream_)
+    if (!session_)
         return;
-    stream_->close(); // returns once the feed is no longer called
-    stream_.reset();
-    ready_.store(false, std::memory_order_relaxed);
-    if (mixer_)
-        mixer_->releaseAll();
-    collectReturns();
-    ClickRequest request;
-    while (requests_->pop(request))
-        delete request.clip;
+    session_->stream->close(); // returns once the feed is no longer called
+    session_.reset();
 }
 
-void AudioOutput::asked(int frames, std::int64_t nowNs)
+bool AudioOutput::alive() const
 {
-    if (!ready_.load(std::memory_order_acquire))
-        return;
-    const int steps = clock_->steps();
-    clock_->update(framesWritten_, frames, nowNs);
-    if (clock_->steps() != steps)
-        clockStepAt_.note(framesWritten_);
+    return session_ && session_->stream->alive();
 }
 
-void AudioOutput::render(float *out, int frames)
+int AudioOutput::rate() const
 {
-    if (ready_.load(std::memory_order_acquire))
-        mixer_->render(out, frames, framesWritten_);
-    else
-        std::fill(out, out + std::ptrdiff_t(frames) * stream_->channels(), 0.0f);
-    framesWritten_ += frames;
+    return session_ ? session_->stream->rate() : 0;
 }
 
-void AudioOutput::dropout()
+int AudioOutput::channels() const
 {
-    if (ready_.load(std::memory_order_acquire))
-        clock_->serverRanDry();
-    dropouts_.fetch_add(1, std::memory_order_relaxed);
-    dropoutAt_.note(framesWritten_);
+    return session_ ? session_->stream->channels() : 0;
+}
+
+std::chrono::nanoseconds AudioOutput::lead() const
+{
+    return session_ ? session_->stream->lead() : std::chrono::nanoseconds{};
+}
+
+const char *AudioOutput::streamName() const
+{
+    return session_ ? session_->stream->name() : "none";
 }
 
 FrameClock::Mapping AudioOutput::mapping() const
 {
-    return clock_ && stream_ ? clock_->mapping() : FrameClock::Mapping{};
+    return session_ ? session_->clock.mapping() : FrameClock::Mapping{};
+}
+
+MeasuredRate AudioOutput::measuredRate() const
+{
+    return session_ ? session_->clock.measuredRate() : MeasuredRate{};
 }
 
 AudioOutput::Stats AudioOutput::stats() const
 {
     Stats s;
-    if (mixer_) {
-        s.mixer = mixer_->stats();
-        s.onsets = mixer_->onsets();
-    }
-    if (clock_) {
-        s.clockRestarts = clock_->restarts();
-        s.clockSteps = clock_->steps();
-    }
-    s.dropouts = dropouts_.load(std::memory_order_relaxed);
-    s.dropoutAt = dropoutAt_.frames();
-    s.clockStepAt = clockStepAt_.frames();
-    s.realtime = stream_ && stream_->thread().realtime();
+    if (!session_)
+        return s;
+    const Session &session = *session_;
+    s.mixer = session.mixer.stats();
+    s.onsets = session.mixer.onsets();
+    s.clockRestarts = session.clock.restarts();
+    s.clockSteps = session.clock.steps();
+    s.dropouts = session.dropouts.load(std::memory_order_relaxed);
+    s.dropoutAt = session.dropoutAt.frames();
+    s.clockStepAt = session.clockStepAt.frames();
+    s.realtime = session.stream->thread().realtime();
     return s;
 }
 
 void AudioOutput::raiseStreamThread()
 {
-    if (stream_)
-        stream_->thread().raise();
+    if (session_)
+        session_->stream->thread().raise();
 }
 
 bool AudioOutput::submit(const std::shared_ptr<const PcmClip> &clip, std::int64_t onset)
 {
-    if (!stream_ || !ready_.load(std::memory_order_relaxed))
+    if (!session_)
         return false;
-    collectReturns();
+    session_->collectReturns();
     auto *held = new std::shared_ptr<const PcmClip>(clip);
-    if (!requests_->push(ClickRequest{held, onset, ++serial_})) {
+    if (!session_->requests.push(ClickRequest{held, onset, ++serial_})) {
         delete held;
         return false;
     }
     return true;
-}
-
-void AudioOutput::collectReturns()
-{
-    if (!returns_)
-        return;
-    std::shared_ptr<const PcmClip> *held = nullptr;
-    while (returns_->pop(held))
-        delete held;
 }
 
 } // namespace platform

@@ -2,11 +2,12 @@
 
 #include "platform/sound/click_mixer.h"
 #include "platform/sound/frame_clock.h"
-#include "platform/sound/frame_log.h"
 #include "platform/sound/output_stream.h"
 #include "platform/sound/sound_budget.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +19,17 @@ namespace platform {
 // stream is a PulseAudio (or PipeWire) one, or one of SDL's drivers when SDL_AUDIODRIVER names
 // one or no such server answers. Everything but the stream's feed runs on the user-interface
 // thread.
-class AudioOutput : private StreamFeed
+class AudioOutput
 {
 public:
-    AudioOutput(const SoundBudget &budget, const FrameClock::Tuning &tuning);
-    ~AudioOutput() override;
+    // Makes the streams to try, in order; by default the sound server's, then SDL's.
+    using StreamMaker = std::function<std::vector<std::unique_ptr<OutputStream>>()>;
+
+    AudioOutput(const SoundBudget &budget, const FrameClock::Tuning &tuning,
+                StreamMaker streams = {});
+    // Does not wait for the stream to close: a device or a server that hangs cannot keep the
+    // program from ending. The stream closes in a thread of its own.
+    ~AudioOutput();
     AudioOutput(const AudioOutput &) = delete;
     AudioOutput &operator=(const AudioOutput &) = delete;
 
@@ -31,21 +38,18 @@ public:
     bool open(std::string &error);
     void close();
     // Open, and not lost since.
-    bool alive() const { return stream_ && stream_->alive(); }
+    bool alive() const;
 
-    int rate() const { return stream_ ? stream_->rate() : 0; }
-    int channels() const { return stream_ ? stream_->channels() : 0; }
+    int rate() const;
+    int channels() const;
     // From asking for a frame to hearing it.
-    std::chrono::nanoseconds lead() const
-    {
-        return stream_ ? stream_->lead() : std::chrono::nanoseconds{};
-    }
-    const char *streamName() const { return stream_ ? stream_->name() : "none"; }
+    std::chrono::nanoseconds lead() const;
+    const char *streamName() const;
     // Counts the streams opened: a new number means a new timeline.
     std::uint64_t streams() const { return streams_; }
 
     FrameClock::Mapping mapping() const;
-    MeasuredRate measuredRate() const { return clock_ ? clock_->measuredRate() : MeasuredRate{}; }
+    MeasuredRate measuredRate() const;
 
     struct Stats {
         ClickMixer::Stats mixer;
@@ -68,28 +72,14 @@ public:
     bool submit(const std::shared_ptr<const PcmClip> &clip, std::int64_t onset);
 
 private:
-    void asked(int frames, std::int64_t nowNs) override;
-    void render(float *out, int frames) override;
-    void dropout() override;
-    bool openStream(std::unique_ptr<OutputStream> stream, std::string &error);
-    void collectReturns();
+    struct Session;
 
     SoundBudget budget_;
     FrameClock::Tuning tuning_;
-    std::unique_ptr<OutputStream> stream_;
+    StreamMaker makeStreams_;
+    std::unique_ptr<Session> session_;
     std::uint64_t serial_ = 0;
     std::uint64_t streams_ = 0;
-
-    // Written by the stream's thread while it runs.
-    std::int64_t framesWritten_ = 0;
-    std::atomic<bool> ready_{false}; // the clock and the mixer are made
-    std::unique_ptr<RequestQueue> requests_;
-    std::unique_ptr<ReturnQueue> returns_;
-    std::unique_ptr<FrameClock> clock_;
-    std::unique_ptr<ClickMixer> mixer_;
-    std::atomic<int> dropouts_{0};
-    FrameLog<256> dropoutAt_;
-    FrameLog<256> clockStepAt_;
 };
 
 } // namespace platform

@@ -36,6 +36,8 @@ std::optional<std::int64_t> ClickGrid::placeOn(const core::BeatTime &beat, doubl
     if (std::abs(stats_.offset) > settings_.boundFrames) {
         lay(beat, mapped, stream);
         ++stats_.reanchored;
+        if (stats_.relaid.size() < 64)
+            stats_.relaid.push_back(std::llround(firstFrame_));
         return std::llround(firstFrame_);
     }
     // From this beat on the grid counts with the rate as now measured; this beat stays put.
@@ -58,14 +60,18 @@ void ClickGrid::lay(const core::BeatTime &beat, double frame, std::uint64_t stre
     stats_.offset = 0;
 }
 
+// Until there is a measurement over a long enough span the rate is looked at on every beat;
+// from then on, every rateCheckSeconds.
 void ClickGrid::reconsiderRate(const core::BeatTime &beat, const MeasuredRate &measured)
 {
     const auto due = beat.due();
-    if (due - rateChecked_ < std::chrono::duration<double>(settings_.rateCheckSeconds))
+    if (rateMeasured_ &&
+        due - rateChecked_ < std::chrono::duration<double>(settings_.rateCheckSeconds))
+        return;
+    if (measured.framesPerSecond <= 0 || measured.spanSeconds < settings_.rateSpanSeconds)
         return;
     rateChecked_ = due;
-    if (measured.framesPerSecond <= 0)
-        return;
+    rateMeasured_ = true;
     const double doubt =
         std::max(settings_.rateDoubt * measured.standardError, settings_.rateTolerance * rate_);
     if (std::abs(measured.framesPerSecond - rate_) > doubt) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -28,12 +29,14 @@ public:
         double nominalRate = 48000; // frames per second the device was opened at
         double boundFrames = 480;   // the most the grid may stray from the due times
         // The grid's rate is looked at again every rateCheckSeconds of beats, and changed when
-        // the measured one lies more than rateDoubt standard errors, and more than
-        // rateTolerance, away from it. Measured on null sinks that run on the system's own
-        // clock, the fitted rate still wanders by up to 16 parts per million in the first half
-        // minute; within the tolerance the clicks drift from their due times by at most 1.2 ms
-        // a minute, which the bound takes care of, and beat periods stay whole frames.
+        // the measured one spans rateSpanSeconds at least and lies more than rateDoubt
+        // standard errors, and more than rateTolerance, away from it. Measured on the null
+        // sinks, a rate fitted over 5 s of requests still wanders by up to 180 parts per
+        // million (PulseAudio asks in a pattern of its own), over 20 s by 20; within the
+        // tolerance the clicks drift from their due times by at most 1.2 ms a minute, which
+        // the bound takes care of, and beat periods stay whole frames.
         double rateCheckSeconds = 10;
+        double rateSpanSeconds = 20;
         double rateDoubt = 3;
         double rateTolerance = 20e-6;
     };
@@ -53,6 +56,7 @@ public:
         int reanchored = 0; // grids laid again because they had strayed beyond the bound
         double rate = 0;    // frames per second the grid counts with
         double offset = 0;  // frames the last click lies after its due time's frame
+        std::vector<std::int64_t> relaid; // first frames of grids laid again (up to 64)
     };
     const Stats &stats() const { return stats_; }
 
@@ -70,6 +74,7 @@ private:
     double framesPerBeat_ = 0; // exact, with the fraction
     double rate_ = 0;          // frames per second
     core::BeatTime::Clock::time_point rateChecked_{};
+    bool rateMeasured_ = false; // a measurement was there at the last look
     Stats stats_;
 };
 

@@ -191,6 +191,7 @@ void FrameClock::publish()
     fittedRate_.store(perFrame > 0 ? 1 / perFrame : 0, std::memory_order_relaxed);
     fittedRateError_.store(perFrame > 0 ? fitted_.standardError / (perFrame * perFrame) : 0,
                            std::memory_order_relaxed);
+    fittedSpan_.store(perFrame > 0 ? line_.span() : 0, std::memory_order_relaxed);
     sequence_.store(s + 2, std::memory_order_release);
 }
 
@@ -224,6 +225,7 @@ MeasuredRate FrameClock::measuredRate() const
     readConsistent([&] {
         r.framesPerSecond = fittedRate_.load(std::memory_order_relaxed);
         r.standardError = fittedRateError_.load(std::memory_order_relaxed);
+        r.spanSeconds = fittedSpan_.load(std::memory_order_relaxed);
     });
     return r;
 }

@@ -7,11 +7,12 @@
 
 namespace platform {
 
-// The output's rate against the monotonic clock, as measured, with its standard error; zero
-// until there is a measurement.
+// The output's rate against the monotonic clock, as measured, with its standard error and
+// the span of time it was measured over; zero until there is a measurement.
 struct MeasuredRate {
     double framesPerSecond = 0;
     double standardError = 0;
+    double spanSeconds = 0;
 };
 
 // Maps the monotonic clock to the frames the output device asks for.
@@ -151,6 +152,7 @@ private:
     std::atomic<double> framesPerNs_{0};
     std::atomic<double> fittedRate_{0};      // frames per second, 0 while unknown
     std::atomic<double> fittedRateError_{0}; // its standard error
+    std::atomic<double> fittedSpan_{0};      // seconds the line spans
     std::atomic<int> restarts_{0};
     std::atomic<int> steps_{0};
 };

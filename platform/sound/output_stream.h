@@ -18,9 +18,9 @@ public:
     virtual void asked(int frames, std::int64_t nowNs) = 0;
     // Fills `frames` frames of interleaved floats, the next ones in the stream.
     virtual void render(float *out, int frames) = 0;
-    // The server ran out of the stream's audio and played silence: everything after sounds
-    // later by the gap.
-    virtual void dropout() = 0;
+    // The server ran out of the stream's audio at frame `at` (counted from the stream's first)
+    // and played silence: everything after sounds later by the gap.
+    virtual void dropout(std::int64_t at) = 0;
 };
 
 // One way to the speakers: a PulseAudio or PipeWire server, or one of SDL's drivers. The

@@ -195,9 +195,12 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
     }
 }
 
-void PulseStream::underflow(pa_stream *, void *self)
+void PulseStream::underflow(pa_stream *stream, void *self)
 {
-    static_cast<PulseStream *>(self)->feed_->dropout();
+    // The server says where it ran dry; requests it sent before saying so may have been
+    // answered already.
+    const std::int64_t at = pa_stream_get_underflow_index(stream);
+    static_cast<PulseStream *>(self)->feed_->dropout(at < 0 ? -1 : at / std::int64_t(kFrameBytes));
 }
 
 } // namespace platform

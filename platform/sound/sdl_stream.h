@@ -3,13 +3,13 @@
 #include "platform/sound/output_stream.h"
 
 #include <SDL.h>
-#include <vector>
 
 namespace platform {
 
-// An output through SDL's audio drivers (ALSA, and the disk driver, which writes exactly what
-// was played to a file). The device keeps its own format, rate and channels; the callback always
-// gets buffers of the size asked for.
+// An output through SDL's audio drivers (ALSA where no sound server answers, or the driver
+// SDL_AUDIODRIVER names, such as the disk driver, which writes exactly what was played to a
+// file). The stream is stereo floats at the rate asked for, in buffers of the size asked for;
+// SDL converts where the device wants something else.
 class SdlStream : public OutputStream
 {
 public:
@@ -19,25 +19,19 @@ public:
     bool open(StreamFeed &feed, std::string &error) override;
     void close() override;
     bool alive() const override;
-    int rate() const override { return obtained_.freq; }
-    int channels() const override { return obtained_.channels; }
+    int rate() const override { return rate_; }
+    int channels() const override { return 2; }
     std::chrono::nanoseconds lead() const override;
     const char *name() const override { return "SDL"; }
 
-    SDL_AudioFormat format() const { return obtained_.format; }
-
 private:
     static void SDLCALL callback(void *self, Uint8 *stream, int len);
-    void fill(Uint8 *stream, int len);
-    bool openDevice(int allowedChanges, std::string &error);
 
-    int askedRate_;
+    int rate_;
     int bufferFrames_;
     StreamFeed *feed_ = nullptr;
     bool subsystem_ = false;
     SDL_AudioDeviceID device_ = 0;
-    SDL_AudioSpec obtained_{};
-    std::vector<float> scratch_; // the mix, when the device does not take floats
 };
 
 } // namespace platform

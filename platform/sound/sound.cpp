@@ -21,17 +21,10 @@ ClickGrid::Settings gridSettings(const SoundBudget &budget)
 Sound::Sound() : Sound(SoundOptions{}) {}
 
 Sound::Sound(const SoundOptions &options)
-    : options_(options), output_(options.budget, options.clockTuning),
+    : options_(options), output_(options.budget, options.clockTuning, options.streams),
       grid_(gridSettings(options.budget))
 {
-    lastAttempt_ = Clock::now();
-    std::string error;
-    ++openAttempts_;
-    if (!output_.open(error)) {
-        std::fprintf(stderr, "cadrel: no audio output (%s); running without sound\n",
-                     error.c_str());
-        reported_ = true;
-    }
+    hadOutput_ = tryToOpen();
 }
 
 Sound::~Sound() = default;
@@ -41,22 +34,39 @@ std::chrono::nanoseconds Sound::outputLatency() const
     return std::chrono::duration_cast<std::chrono::nanoseconds>(options_.budget.latency);
 }
 
+bool Sound::tryToOpen()
+{
+    lastAttempt_ = Clock::now();
+    ++openAttempts_;
+    std::string error;
+    if (output_.open(error)) {
+        if (openAttempts_ > 1)
+            std::fprintf(stderr, "cadrel: uscita audio disponibile (%s)\n", output_.streamName());
+        return true;
+    }
+    if (openAttempts_ == 1)
+        std::fprintf(stderr,
+                     "cadrel: nessuna uscita audio trovata (%s): si prosegue senza suono. Avviare "
+                     "un server audio (PulseAudio o PipeWire), oppure scegliere un'altra uscita "
+                     "con SDL_AUDIODRIVER; vedere cadrel(1).\n",
+                     error.c_str());
+    return false;
+}
+
+// A lost or missing output is looked for again at most once a second, and only said once.
 bool Sound::ensureDevice()
 {
     if (output_.alive())
         return true;
-    const auto now = Clock::now();
-    if (now - lastAttempt_ < kRetryInterval)
-        return false;
-    lastAttempt_ = now;
-    std::string error;
-    ++openAttempts_;
-    const bool opened = output_.open(error);
-    if (!opened && !reported_) {
-        std::fprintf(stderr, "cadrel: audio output lost (%s); retrying\n", error.c_str());
-        reported_ = true;
+    if (hadOutput_) {
+        std::fprintf(stderr, "cadrel: uscita audio persa; la si cerca di nuovo ogni secondo\n");
+        output_.close();
+        hadOutput_ = false;
     }
-    return opened;
+    if (Clock::now() - lastAttempt_ < kRetryInterval)
+        return false;
+    hadOutput_ = tryToOpen();
+    return hadOutput_;
 }
 
 std::int64_t Sound::onsetFrame(const std::optional<core::BeatTime> &beat)
@@ -75,8 +85,13 @@ void Sound::play(const std::string &path, std::optional<core::BeatTime> beat)
     if (!ensureDevice())
         return;
     output_.raiseStreamThread();
-    auto clip = cache_.get(path, output_.rate(), output_.channels());
-    output_.submit(clip, onsetFrame(beat));
+    output_.submit(clips_.clip(path, output_.rate(), output_.channels()), onsetFrame(beat));
+}
+
+void Sound::prepare(const std::string &path)
+{
+    if (output_.alive())
+        clips_.clip(path, output_.rate(), output_.channels());
 }
 
 Sound::Stats Sound::stats() const
@@ -87,7 +102,7 @@ Sound::Stats Sound::stats() const
     s.openAttempts = openAttempts_;
     s.rate = output_.rate();
     s.channels = output_.channels();
-    s.fileLoads = cache_.loads();
+    s.fileLoads = clips_.loads();
     s.measuredRate = output_.mapping().framesPerNs * 1e9;
     s.stream = output_.stats();
     s.grid = grid_.stats();

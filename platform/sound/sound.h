@@ -3,7 +3,7 @@
 #include "core/beat_time.h"
 #include "platform/sound/audio_output.h"
 #include "platform/sound/click_grid.h"
-#include "platform/sound/clip_cache.h"
+#include "platform/sound/clip_loader.h"
 #include "platform/sound/sound_budget.h"
 
 #include <chrono>
@@ -18,6 +18,8 @@ struct SoundOptions {
     bool naive = false;
     SoundBudget budget;
     FrameClock::Tuning clockTuning;
+    // The outputs to try; by default the sound server's, then SDL's (see AudioOutput).
+    AudioOutput::StreamMaker streams;
 };
 
 // Plays short wave files with their onsets placed on the output to the frame: the click of a
@@ -30,10 +32,12 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Opens the default output device at once, writing silence, so the first beat is not lost
-    // to a waking sound server. Without a device it runs on silently (one line on standard
-    // error).
+    // to a waking sound server. Without a device it runs on silently, and looks for one again
+    // at most once a second while it is asked to play. It says on standard error, one line
+    // each, when no output was found, when it was lost and when it came back.
     Sound();
     explicit Sound(const SoundOptions &options);
+    // Does not wait for the output to close (see AudioOutput).
     ~Sound();
     Sound(const Sound &) = delete;
     Sound &operator=(const Sound &) = delete;
@@ -43,6 +47,13 @@ public:
     // its frame, as soon as possible. Cuts the sound still playing at the new onset. Returns
     // at once.
     void play(const std::string &path, std::optional<core::BeatTime> beat = std::nullopt);
+    // Has the file at `path` read ahead of its first beat.
+    void prepare(const std::string &path);
+    // For tests: waits until every file asked for so far has been looked at.
+    bool filesLookedAt(std::chrono::milliseconds limit) const
+    {
+        return clips_.waitUntilLookedAt(limit);
+    }
 
     // The constant delay from a due time to its click at the output.
     std::chrono::nanoseconds outputLatency() const;
@@ -64,12 +75,13 @@ public:
 private:
     bool ensureDevice();
     std::int64_t onsetFrame(const std::optional<core::BeatTime> &beat);
+    bool tryToOpen();
 
     SoundOptions options_;
     AudioOutput output_;
-    ClipCache cache_;
+    ClipLoader clips_;
     ClickGrid grid_;
-    bool reported_ = false;
+    bool hadOutput_ = false; // the last look found an output
     int openAttempts_ = 0;
     Clock::time_point lastAttempt_;
 };

@@ -1,5 +1,6 @@
 #include "platform/sound/wave_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -83,42 +84,66 @@ float sampleAt(const std::uint8_t *p, const Format &f)
     }
 }
 
-} // namespace
+// Walks the chunks up to the data chunk: its format, and where and how long its data is.
+struct DataChunk {
+    Format format;
+    std::size_t offset = 0;   // of the samples in the file
+    std::size_t declared = 0; // bytes, as the chunk says
+};
 
-std::optional<PcmClip> decodeWave(std::span<const std::uint8_t> bytes)
+std::optional<DataChunk> findData(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
         std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
         return std::nullopt;
-
     std::optional<Format> format;
     std::size_t pos = 12;
     while (pos + 8 <= bytes.size()) {
         const std::uint8_t *header = bytes.data() + pos;
         const std::size_t declared = le32(header + 4);
-        const std::size_t available = bytes.size() - pos - 8;
-        const std::size_t size = declared < available ? declared : available;
-        const auto body = bytes.subspan(pos + 8, size);
         if (std::memcmp(header, "fmt ", 4) == 0) {
-            format = parseFormat(body);
+            const std::size_t available = bytes.size() - pos - 8;
+            format = parseFormat(bytes.subspan(pos + 8, std::min(declared, available)));
             if (!format)
                 return std::nullopt;
         } else if (std::memcmp(header, "data", 4) == 0) {
             if (!format)
                 return std::nullopt;
-            PcmClip clip;
-            clip.rate = format->rate;
-            clip.channels = format->channels;
-            const std::size_t frames = size / format->blockAlign;
-            const int bytesPerSample = format->bits / 8;
-            clip.samples.resize(frames * format->channels);
-            for (std::size_t i = 0; i < clip.samples.size(); ++i)
-                clip.samples[i] = sampleAt(body.data() + i * bytesPerSample, *format);
-            return clip;
+            return DataChunk{*format, pos + 8, declared};
         }
         pos += 8 + declared + (declared & 1); // chunks are padded to even sizes
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::size_t> wavePrefix(std::span<const std::uint8_t> head, double seconds)
+{
+    const auto data = findData(head);
+    if (!data)
+        return std::nullopt;
+    const auto frames = std::size_t(seconds * data->format.rate);
+    return data->offset + std::min(data->declared, frames * std::size_t(data->format.blockAlign));
+}
+
+std::optional<PcmClip> decodeWave(std::span<const std::uint8_t> bytes)
+{
+    const auto data = findData(bytes);
+    if (!data)
+        return std::nullopt;
+    const Format &format = data->format;
+    const std::size_t size = std::min(data->declared, bytes.size() - data->offset);
+    const std::uint8_t *body = bytes.data() + data->offset;
+    PcmClip clip;
+    clip.rate = format.rate;
+    clip.channels = format.channels;
+    const std::size_t frames = size / format.blockAlign;
+    const int bytesPerSample = format.bits / 8;
+    clip.samples.resize(frames * format.channels);
+    for (std::size_t i = 0; i < clip.samples.size(); ++i)
+        clip.samples[i] = sampleAt(body + i * bytesPerSample, format);
+    return clip;
 }
 
 } // namespace platform

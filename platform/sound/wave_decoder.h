@@ -22,4 +22,9 @@ struct PcmClip {
 // or for a damaged file; a data chunk cut short by the end of the file is read as far as it goes.
 std::optional<PcmClip> decodeWave(std::span<const std::uint8_t> bytes);
 
+// How much of a wave file holds its header and its first `seconds` of sound, from the file's
+// beginning in `head`; nothing when `head` does not hold the whole header of such a file. The
+// rest of the file need not be read: decodeWave() takes a data chunk cut short.
+std::optional<std::size_t> wavePrefix(std::span<const std::uint8_t> head, double seconds);
+
 } // namespace platform

@@ -131,30 +131,33 @@ void TestClickPlacement::takesAMeasuredRateOnlyBeyondDoubt_data()
     QTest::addColumn<double>("error");
     QTest::addColumn<double>("expected");
     QTest::newRow("nothing measured yet") << 0.0 << 0.0 << kRate;
+    QTest::newRow("measured over too short a span") << -48001.92 << 0.1 << kRate;
     QTest::newRow("15 ppm off: within the tolerance") << 48000.72 << 0.001 << kRate;
     QTest::newRow("40 ppm off, but in doubt") << 48001.92 << 1.0 << kRate;
     QTest::newRow("40 ppm off beyond doubt") << 48001.92 << 0.1 << 48001.92;
     QTest::newRow("4 % fast, like SDL's disk driver") << 49920.0 << 5.0 << 49920.0;
 }
 
-// The grid counts with the nominal rate until the measured one is beyond doubt, and looks at
-// it again only every ten seconds of beats.
+// The grid counts with the nominal rate until the measured one is beyond doubt. It takes the
+// first measurement as soon as there is one, and looks again only every ten seconds of beats.
 void TestClickPlacement::takesAMeasuredRateOnlyBeyondDoubt()
 {
     QFETCH(double, measured);
     QFETCH(double, error);
     QFETCH(double, expected);
     ClickGrid grid({});
-    const platform::MeasuredRate rate{measured, error};
+    // A negative rate in the table stands for one measured over only 5 s.
+    const platform::MeasuredRate rate{std::abs(measured), error, measured < 0 ? 5.0 : 30.0};
     grid.place(beat(250, 1), mappingAt(0, expected), 0ns, 1, rate);
     grid.place(beat(250, 2), mappingAt(0, expected), 0ns, 1, rate);
     QCOMPARE(grid.stats().rate, expected);
-    // Beats 2 to 41 span ten seconds: the rate is not looked at again in between.
+    // Beats 3 to 41 span ten seconds from beat 2.
+    const platform::MeasuredRate later{kRate * 1.001, 0.01, 30};
     for (int k = 3; k <= 41; ++k)
-        grid.place(beat(250, k), mappingAt(0, expected), 0ns, 1, {kRate * 1.001, 0.01});
-    QCOMPARE(grid.stats().rate, expected);
-    grid.place(beat(250, 42), mappingAt(0, expected), 0ns, 1, {kRate * 1.001, 0.01});
-    QCOMPARE(grid.stats().rate, kRate * 1.001);
+        grid.place(beat(250, k), mappingAt(0, expected), 0ns, 1, later);
+    QCOMPARE(grid.stats().rate, measured > 0 ? expected : later.framesPerSecond);
+    grid.place(beat(250, 42), mappingAt(0, expected), 0ns, 1, later);
+    QCOMPARE(grid.stats().rate, later.framesPerSecond);
 }
 
 void TestClickPlacement::replaysRecordedStreams_data()

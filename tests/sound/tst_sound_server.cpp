@@ -5,9 +5,12 @@
 // Skips when that server is not running.
 #include "onset_finder.h"
 #include "platform/sound/sound.h"
+#include "stderr_capture.h"
 #include "wave_bytes.h"
 
+#include <algorithm>
 #include <cmath>
+#include <future>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -67,6 +70,8 @@ private slots:
     }
     void playsEachBeatOnceInOrder();
     void soundComesBackWithTheServer();
+    void closesWithoutWaitingForAStuckServer_data();
+    void closesWithoutWaitingForAStuckServer();
 };
 
 // Twelve beats a quarter of a second apart, and then nothing: twelve clicks in the recording,
@@ -83,6 +88,8 @@ void TestSoundServer::playsEachBeatOnceInOrder()
     platform::Sound sound;
     QVERIFY2(sound.stats().deviceOpen, "the sound server does not answer");
     QCOMPARE(sound.stats().outputKind, "PulseAudio");
+    sound.prepare(click);
+    QVERIFY(sound.filesLookedAt(10s));
     const QString file = dir.filePath("monitor.raw");
     Recording recording(file);
     QVERIFY2(recording.started(), "parec (pulseaudio-utils) is needed");
@@ -149,63 +156,121 @@ template <typename Condition> bool waitFor(Condition condition, std::chrono::mil
 
 } // namespace
 
-// The server goes away while the program runs (a sound server restarted, a device unplugged):
-// the program carries on without sound, looks for the device again at most once a second, and
-// clicks again once the server is back.
+// The server goes away while the program runs (a sound server restarted, a device unplugged),
+// twice: each time the program carries on without sound, says once that the output was lost,
+// looks for it again at most once a second, says when it is back, and clicks again, each click
+// once (not twice on top of itself).
 void TestSoundServer::soundComesBackWithTheServer()
 {
     QTemporaryDir dir;
-    OwnServer server(dir.filePath("pa"));
+    OwnServer server(dir.filePath("server"));
     QVERIFY(server.run("start"));
     qputenv("PULSE_SERVER", server.address().toLocal8Bit());
     const std::string click = dir.filePath("click.wav").toStdString();
     cadrel_test::writeFile(click, cadrel_test::wave16(48000, std::vector<float>(480, 0.5f)));
-    // Asked for while waiting for the device, so that only the clicks below are heard.
+    // Asked for while waiting for the output, so that only the beats below are heard.
     const std::string hush = dir.filePath("hush.wav").toStdString();
     cadrel_test::writeFile(hush, cadrel_test::wave16(48000, std::vector<float>(480, 0.0f)));
+    cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
 
     platform::Sound sound;
     QVERIFY(sound.stats().deviceOpen);
-    QCOMPARE(sound.stats().openAttempts, 1);
-    sound.play(click);
+    sound.prepare(click);
+    sound.prepare(hush);
+    QVERIFY(sound.filesLookedAt(10s));
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY(server.run("stop"));
+        QVERIFY2(waitFor([&] { return !sound.stats().deviceOpen; }, 5s), "the loss went unnoticed");
+        // Beats go on while there is no server: each returns at once, and the device is looked
+        // for at most once a second.
+        const int attempts = sound.stats().openAttempts;
+        const auto lost = Clock::now();
+        for (int k = 0; k < 12; ++k) {
+            const auto before = Clock::now();
+            sound.play(click, now(before));
+            QVERIFY(Clock::now() - before < 500ms);
+            std::this_thread::sleep_for(100ms);
+        }
+        const auto seconds = std::chrono::duration<double>(Clock::now() - lost).count();
+        QVERIFY(sound.stats().openAttempts - attempts <= int(seconds) + 1);
 
-    QVERIFY(server.run("stop"));
-    QVERIFY2(waitFor([&] { return !sound.stats().deviceOpen; }, 5s), "the loss went unnoticed");
-    // Beats go on while there is no server: each returns at once, and the device is looked for
-    // at most once a second.
-    const auto lost = Clock::now();
-    for (int k = 0; k < 12; ++k) {
-        const auto before = Clock::now();
-        sound.play(click, now(before));
-        QVERIFY(Clock::now() - before < 500ms);
-        std::this_thread::sleep_for(100ms);
+        QVERIFY(server.run("start"));
+        const QString file = dir.filePath(QStringLiteral("back-%1.raw").arg(round));
+        Recording recording(file);
+        QVERIFY(recording.started());
+        QVERIFY2(waitFor(
+                     [&] {
+                         sound.play(hush, now(Clock::now()));
+                         return sound.stats().deviceOpen;
+                     },
+                     5s),
+                 "the device did not come back");
+        std::this_thread::sleep_for(3s); // the new stream and the recording both wake slowly
+        const auto start = Clock::now();
+        for (int k = 1; k <= 4; ++k) {
+            const core::BeatTime beat{start, 300ms, k};
+            std::this_thread::sleep_until(beat.due() + 1ms);
+            sound.play(click, beat);
+        }
+        std::this_thread::sleep_for(1s);
+        recording.stop();
+        const auto mono = cadrel_test::readRaw(file.toStdString(), "s16le", 1);
+        const auto onsets = cadrel_test::findOnsets(mono, 0.3f, 2400);
+        QCOMPARE(onsets.size(), std::size_t(4));
+        // Each click as loud as the others: none played twice on top of itself. (How loud one
+        // is depends on the server's mixing down to the mono recording.)
+        std::vector<float> peaks;
+        for (const double onset : onsets) {
+            const auto from = mono.begin() + std::ptrdiff_t(onset);
+            peaks.push_back(std::abs(*std::max_element(
+                from, from + 480, [](float a, float b) { return std::abs(a) < std::abs(b); })));
+        }
+        const auto [quietest, loudest] = std::minmax_element(peaks.begin(), peaks.end());
+        QVERIFY2(*loudest < 1.1f * *quietest,
+                 qPrintable(QStringLiteral("%1 to %2").arg(*quietest).arg(*loudest)));
+        for (std::size_t k = 1; k < onsets.size(); ++k) {
+            const double apart = (onsets[k] - onsets[k - 1]) / 48.0;
+            QVERIFY2(apart > 150 && apart < 450, qPrintable(QString::number(apart)));
+        }
     }
-    const auto seconds = std::chrono::duration<double>(Clock::now() - lost).count();
-    QVERIFY2(sound.stats().openAttempts - 1 <= int(seconds) + 1,
-             qPrintable(QString::number(sound.stats().openAttempts)));
-    QVERIFY(!sound.stats().deviceOpen);
+    const std::string text = capture.text();
+    const auto count = [&](const char *what) {
+        std::size_t n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    QCOMPARE(count("uscita audio persa"), std::size_t(2));
+    QCOMPARE(count("uscita audio disponibile"), std::size_t(2));
+    QCOMPARE(std::count(text.begin(), text.end(), '\n'), 4);
+}
 
+void TestSoundServer::closesWithoutWaitingForAStuckServer_data()
+{
+    QTest::addColumn<QByteArray>("driver");
+    QTest::newRow("the program's own stream") << QByteArray();
+    QTest::newRow("SDL's PulseAudio driver") << QByteArray("pulseaudio");
+}
+
+// A server that stops answering (hung, or stopped in a debugger) cannot keep the program from
+// ending: the sound closes without waiting for it.
+void TestSoundServer::closesWithoutWaitingForAStuckServer()
+{
+    QFETCH(QByteArray, driver);
+    QTemporaryDir dir;
+    OwnServer server(dir.filePath("server"));
     QVERIFY(server.run("start"));
-    QVERIFY2(waitFor(
-                 [&] {
-                     sound.play(hush);
-                     return sound.stats().deviceOpen;
-                 },
-                 5s),
-             "the device did not come back");
-    // And it sounds: the clicks asked for from now on reach the server's sink.
-    const QString file = dir.filePath("back.raw");
     qputenv("PULSE_SERVER", server.address().toLocal8Bit());
-    Recording recording(file);
-    QVERIFY(recording.started());
-    std::this_thread::sleep_for(3s); // the new stream and the recording both wake slowly
-    for (int k = 0; k < 4; ++k) {
-        sound.play(click, now(Clock::now()));
-        std::this_thread::sleep_for(300ms);
-    }
-    recording.stop();
-    const auto mono = cadrel_test::readRaw(file.toStdString(), "s16le", 1);
-    QCOMPARE(int(cadrel_test::findOnsets(mono, 0.3f, 2400).size()), 4);
+    qputenv("SDL_AUDIODRIVER", driver);
+    auto sound = std::make_unique<platform::Sound>();
+    qunsetenv("SDL_AUDIODRIVER");
+    QVERIFY(sound->stats().deviceOpen);
+    std::this_thread::sleep_for(500ms);
+    QVERIFY(server.run("pause"));
+    auto closing = std::async(std::launch::async, [&] { sound.reset(); });
+    const bool closed = closing.wait_for(10s) == std::future_status::ready;
+    QVERIFY(server.run("resume"));
+    QVERIFY2(closed, "closing waited for the server");
 }
 
 QTEST_APPLESS_MAIN(TestSoundServer)
