@@ -1,6 +1,6 @@
 #include "platform/app_setup.h"
 #include "platform/command_line.h"
-#include "window/frm_cadrel.h"
+#include "program.h"
 
 #include <cstdio>
 #include <QApplication>
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     platform::setUpApplication(app);
-    window::frmCadrel form;
-    form.show();
+    Program program;
+    program.window.show();
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "core/beat_rules.h"
 
+#include "core/metronome.h"
+
 namespace core {
 
 QString advanceCount(QStringView count)
@@ -28,9 +30,27 @@ QString beatCaption(bool minimised, QStringView count)
     return QStringLiteral("Ritmolino");
 }
 
+QString startStopCaption(RunState state)
+{
+    return state == RunState::Running ? QStringLiteral("&Disabilita") : QStringLiteral("&Abilita");
+}
+
 std::string soundPath(const std::string &folder, char separator)
 {
     return folder + separator + "sn.wav";
+}
+
+// The parity of the count's leading whole number is that of its last leading digit, so a count
+// of any length is read without converting it to a number that could overflow.
+Pose poseForCount(QStringView count)
+{
+    qsizetype digits = 0;
+    while (digits < count.size() && count[digits].isSpace())
+        ++digits;
+    QChar last = u'0';
+    for (; digits < count.size() && count[digits] >= u'0' && count[digits] <= u'9'; ++digits)
+        last = count[digits];
+    return (last.unicode() - u'0') % 2 == 1 ? kOddCount : kEvenCount;
 }
 
 } // namespace core

@@ -1,6 +1,6 @@
 #include "core/tempo_rules.h"
 
-#include "platform/conversions.h"
+#include "core/decimal_text.h"
 
 #include <cmath>
 
@@ -18,7 +18,7 @@ double beatPeriodMs(int tempo)
 
 QString tempoCaption(int tempo)
 {
-    return QStringLiteral("Bpm ") + QStringLiteral(" ") + platform::toDecimalText(tempo);
+    return QStringLiteral("Bpm ") + QStringLiteral(" ") + toDecimalText(tempo);
 }
 
 void filterTempoKey(std::int16_t &keyAscii)
@@ -28,10 +28,10 @@ void filterTempoKey(std::int16_t &keyAscii)
         keyAscii = 0;
 }
 
-std::optional<int> tempoFromText(QStringView text, int slowest, int fastest)
+std::optional<int> tempoFromText(QStringView text)
 {
-    const auto number = platform::toInt32(text);
-    if (!number || *number < slowest || *number > fastest)
+    const auto number = toInt32(text);
+    if (!number || *number < kSlowestTempo || *number > kFastestTempo)
         return std::nullopt;
     return *number;
 }

@@ -5,8 +5,13 @@
 #include <QString>
 #include <QStringView>
 
-// The small rules behind the tempo: slider range, beat interval, captions, typed keys.
+// The small rules behind the tempo: its range, the beat's interval and period, the tempo
+// frame's caption, and what may be typed into the tempo box.
 namespace core {
+
+// The tempo's range, in beats per minute; the metronome starts at the slowest.
+constexpr int kSlowestTempo = 40;
+constexpr int kFastestTempo = 250;
 
 // The beat timer's interval in whole milliseconds: floor(60000 / tempo), 1500 at 40, 240 at 250.
 int beatIntervalMs(int tempo);
@@ -22,9 +27,9 @@ QString tempoCaption(int tempo);
 // replaced by 0, which discards it.
 void filterTempoKey(std::int16_t &keyAscii);
 
-// The tempo a text in the tempo box stands for: a whole number within the slider's range
-// (beats per minute), leading zeros and surrounding blanks allowed. Anything else is no tempo (a
-// number being typed digit by digit, a value out of range, pasted text that is not a whole number).
-std::optional<int> tempoFromText(QStringView text, int slowest, int fastest);
+// The tempo a text in the tempo box stands for: a whole number within the range, leading zeros
+// and surrounding blanks allowed. Anything else is no tempo (a number being typed digit by
+// digit, a value out of range, pasted text that is not a whole number).
+std::optional<int> tempoFromText(QStringView text);
 
 } // namespace core

@@ -1,16 +1,12 @@
 // Reaching the window as people do: a click anywhere on an option button, Enter on the focused
 // toggle, and a screen reader that reads the painted labels and hears the count change.
 #include "platform/buttons.h"
-#include "platform/periodic_timer.h"
 #include "platform/text_box.h"
-#include "window/painted_controls.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
 #include <QPushButton>
 #include <QRadioButton>
-
-using window::frmCadrel;
 
 namespace {
 
@@ -35,16 +31,15 @@ class WindowAccessTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<frmCadrel> form;
+    std::unique_ptr<TestProgram> p;
 
 private slots:
     void init()
     {
-        form = showNewWindow();
-        QVERIFY(form);
-        form->tmrTimer->setEnabled(false); // the test delivers the beats itself
+        p = showNewProgram();
+        QVERIFY(p);
     }
-    void cleanup() { form.reset(); }
+    void cleanup() { p.reset(); }
 
     void optionButtonsAnswerAClickAnywhere_data()
     {
@@ -60,8 +55,8 @@ private slots:
     {
         QFETCH(bool, first);
         QFETCH(double, across);
-        QRadioButton *target = first ? form->Op1 : form->Op2;
-        QRadioButton *other = first ? form->Op2 : form->Op1;
+        auto *target = p->widget<QRadioButton>(first ? "Op1" : "Op2");
+        auto *other = p->widget<QRadioButton>(first ? "Op2" : "Op1");
         other->setChecked(true);
         const QPoint at(int(target->width() * across), target->height() / 2);
         QTest::mouseClick(target, Qt::LeftButton, {}, at);
@@ -80,34 +75,37 @@ private slots:
     {
         QFETCH(int, key);
         QFETCH(int, modifiers);
-        QCOMPARE(form->focusWidget(), form->cmdAbilitaDisabilita);
-        QTest::keyClick(form->cmdAbilitaDisabilita, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QTRY_COMPARE(form->cmdAbilitaDisabilita->text(), "&Disabilita");
-        QTest::keyClick(form->cmdAbilitaDisabilita, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QTRY_COMPARE(form->cmdAbilitaDisabilita->text(), "&Abilita");
+        auto *toggle = p->widget<QPushButton>("cmdAbilitaDisabilita");
+        auto *box = p->widget<platform::TextBox>("Text2");
+        const auto held = Qt::KeyboardModifiers(modifiers);
+        QCOMPARE(p->window.focusWidget(), toggle);
+        QTest::keyClick(toggle, Qt::Key(key), held);
+        QTRY_COMPARE(toggle->text(), "&Disabilita");
+        QTest::keyClick(toggle, Qt::Key(key), held);
+        QTRY_COMPARE(toggle->text(), "&Abilita");
         // Elsewhere Enter does not reach the toggle: in the tempo box it is discarded.
-        form->Text2->setFocus();
-        QTest::keyClick(form->Text2, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key(key), held);
         QTest::qWait(300); // as long as the toggle's press would take to show
-        QCOMPARE(form->cmdAbilitaDisabilita->text(), "&Abilita");
-        QCOMPARE(form->Text2->text(), "40");
+        QCOMPARE(toggle->text(), "&Abilita");
+        QCOMPARE(box->text(), "40");
     }
 
     void screenReadersFindThePaintedLabels()
     {
-        QAccessibleInterface *root = QAccessible::queryAccessibleInterface(form.get());
+        QAccessibleInterface *root = QAccessible::queryAccessibleInterface(&p->window);
         QVERIFY(root);
         const QStringList texts = staticTexts(root);
         for (const char *caption : {"Tot. Battiti:", "0", "Min", "Max"})
             QVERIFY2(texts.contains(QLatin1String(caption)), qPrintable(texts.join('|')));
         // Each is where it is drawn: the count's box on screen.
-        const QRect count = form->Label1->box();
+        const QRect count = p->label("Label1").box();
         bool placed = false;
         for (int i = 0; i < root->childCount(); ++i)
             if (root->child(i)->role() == QAccessible::StaticText &&
                 root->child(i)->text(QAccessible::Name) == "0")
                 placed = root->child(i)->rect() ==
-                         QRect(form->mapToGlobal(count.topLeft()), count.size());
+                         QRect(p->window.mapToGlobal(count.topLeft()), count.size());
         QVERIFY(placed);
     }
 
@@ -115,10 +113,10 @@ private slots:
     // (it sends nothing where none listens, as here).
     void theCountReadsAsItChanges()
     {
-        QAccessibleInterface *root = QAccessible::queryAccessibleInterface(form.get());
-        QTest::mouseClick(form->cmdAbilitaDisabilita, Qt::LeftButton);
-        form->tmrTimer_Timer({core::BeatTime::Clock::now(), {}, 0});
-        form->tmrTimer_Timer({core::BeatTime::Clock::now(), {}, 0});
+        QAccessibleInterface *root = QAccessible::queryAccessibleInterface(&p->window);
+        QTest::mouseClick(p->widget<QPushButton>("cmdAbilitaDisabilita"), Qt::LeftButton);
+        p->tick();
+        p->tick();
         const QStringList texts = staticTexts(root);
         QVERIFY2(texts.contains("2") && !texts.contains("0") && !texts.contains("1"),
                  qPrintable(texts.join('|')));

@@ -1,15 +1,15 @@
+// The window as designed: every control where its design row puts it, with its texts, fonts
+// and colours, painted in the designed order, and the state the user finds at program start.
+#include "platform/buttons.h"
 #include "platform/slider.h"
 #include "platform/text_box.h"
-#include "window/painted_controls.h"
-#include "window/picture_box.h"
+#include "window/design.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
 #include <QFontInfo>
-#include <QPushButton>
-#include <QRadioButton>
 
-using window::frmCadrel;
+using window::ControlDesign;
 
 namespace {
 
@@ -37,81 +37,60 @@ class WindowDesignTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<frmCadrel> form;
-
-    QWidget *child(const QString &name) const { return form->findChild<QWidget *>(name); }
+    std::unique_ptr<TestProgram> p;
+    QWidget *child(const char *name) { return p->widget<QWidget>(name); }
 
 private slots:
     void init()
     {
-        form = showNewWindow();
-        QVERIFY(form);
+        p = showNewProgram();
+        QVERIFY(p);
     }
-    void cleanup() { form.reset(); }
+    void cleanup() { p.reset(); }
 
-    void windowSizeAndPlace()
+    void startsInTheDesignState()
     {
-        QCOMPARE(form->geometry(), twips(6180, 345, 5280, 7995));
-        QCOMPARE(form->windowTitle(), "Ritmolino");
-    }
-
-    void childWindows_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("container");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Frame3") << "Frame3"
-                                << "" << twips(120, 6600, 5055, 1335);
-        QTest::newRow("Text2") << "Text2"
-                               << "Frame3" << twips(1920, 120, 975, 330);
-        QTest::newRow("Slider1") << "Slider1"
-                                 << "Frame3" << twips(120, 480, 4815, 630);
-        QTest::newRow("Picture1") << "Picture1"
-                                  << "" << twips(-225, 600, 4455, 1335);
-        QTest::newRow("toggle") << "cmdAbilitaDisabilita"
-                                << "" << twips(1800, 0, 3495, 495);
-        QTest::newRow("Frame1") << "Frame1"
-                                << "" << twips(120, 5880, 5055, 615);
-        QTest::newRow("Op1") << "Op1"
-                             << "Frame1" << twips(240, 240, 1095, 255);
-        QTest::newRow("Op2") << "Op2"
-                             << "Frame1" << twips(2160, 240, 1095, 255);
-    }
-    void childWindows()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, container);
-        QFETCH(QRect, geometry);
-        QWidget *widget = child(name);
-        QVERIFY(widget);
-        QCOMPARE(widget->geometry(), geometry);
-        QWidget *parent = container.isEmpty() ? form.get() : child(container);
-        QCOMPARE(widget->parentWidget(), parent);
+        QCOMPARE(p->window.geometry(), twips(6180, 345, 5280, 7995));
+        QCOMPARE(p->window.windowTitle(), "Ritmolino");
+        QCOMPARE(p->label("Label1").caption(), "0");
+        QCOMPARE(p->widget<platform::TextBox>("Text2")->text(), "40");
+        QCOMPARE(p->widget<QSlider>("Slider1")->value(), 40);
+        QVERIFY(p->widget<QRadioButton>("Op1")->isChecked());
+        QVERIFY(!p->widget<QRadioButton>("Op2")->isChecked());
+        QCOMPARE(p->widget<window::Frame>("Frame3")->caption(), "Bpm");
+        QCOMPARE(p->widget<QPushButton>("cmdAbilitaDisabilita")->text(), "&Abilita");
+        QCOMPARE(QApplication::focusWidget(), child("cmdAbilitaDisabilita"));
     }
 
-    void paintedControls()
+    // Each child window in its container, where its row puts it; each painted control in its
+    // box.
+    void everyControlWhereItsRowPutsIt()
     {
-        QCOMPARE(form->Label1->box(), twips(960, 0, 855, 495));
-        QCOMPARE(form->Label2->box(), twips(0, 120, 975, 255));
-        QCOMPARE(form->Label3->box(), twips(4560, 1080, 375, 255));
-        QCOMPARE(form->Label4->box(), twips(240, 1080, 375, 255));
-        QCOMPARE(form->Label2->caption(), "Tot. Battiti:");
-        QCOMPARE(form->Label3->caption(), "Max");
-        QCOMPARE(form->Label4->caption(), "Min");
-        const std::array line2 = {form->Line2->X1(), form->Line2->Y1(), form->Line2->X2(),
-                                  form->Line2->Y2()};
-        QCOMPARE(line2, (std::array{2040, 6000, 2040, 2280}));
-        QCOMPARE(form->Shape1->FillColor(), darkYellow);
+        for (const ControlDesign &row : window::designRows()) {
+            const QRect box = twips(row.left, row.top, row.width, row.height);
+            if (QWidget *widget = child(row.name)) {
+                QCOMPARE(widget->geometry(), box);
+                QWidget *container = row.container ? child(row.container) : &p->window;
+                QCOMPARE(widget->parentWidget(), container);
+            } else if (row.kind == window::Kind::Label) {
+                QCOMPARE(p->label(row.name).box(), box);
+                QCOMPARE(p->label(row.name).caption(), QString::fromUtf8(row.caption));
+            }
+        }
+        const auto &pendulum = p->window.painted<window::Line>("Line2");
+        QCOMPARE((std::array{pendulum.X1(), pendulum.Y1(), pendulum.X2(), pendulum.Y2()}),
+                 (std::array{2040, 6000, 2040, 2280}));
+        QCOMPARE(p->window.painted<window::Shape>("Shape1").FillColor(), darkYellow);
     }
 
     void textsAndTooltips()
     {
-        QCOMPARE(form->Frame1->caption(), "Suono: ");
-        QCOMPARE(form->Op1->text(), "Suono");
-        QCOMPARE(form->Op2->text(), "No Suono");
-        QCOMPARE(form->Frame3->toolTip(), "Battiti per minuto");
-        QCOMPARE(form->Text2->toolTip(), "Inserire i Bpm - Max 240");
-        QCOMPARE(form->Text2->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+        QCOMPARE(p->widget<window::Frame>("Frame1")->caption(), "Suono: ");
+        QCOMPARE(p->widget<QRadioButton>("Op1")->text(), "Suono");
+        QCOMPARE(p->widget<QRadioButton>("Op2")->text(), "No Suono");
+        QCOMPARE(child("Frame3")->toolTip(), "Battiti per minuto");
+        QCOMPARE(child("Text2")->toolTip(), "Inserire i Bpm - Max 240");
+        QCOMPARE(p->widget<QLineEdit>("Text2")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     }
 
     void accessibleNames_data()
@@ -139,42 +118,36 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, spoken);
-        QAccessibleInterface *control = QAccessible::queryAccessibleInterface(child(name));
+        QAccessibleInterface *control =
+            QAccessible::queryAccessibleInterface(p->widget<QWidget>(qPrintable(name)));
         QVERIFY(control);
         QCOMPARE(control->text(QAccessible::Name), spoken);
     }
 
-    void toggleSpeaksItsNewCaption()
-    {
-        QTest::mouseClick(form->cmdAbilitaDisabilita, Qt::LeftButton);
-        QAccessibleInterface *toggle =
-            QAccessible::queryAccessibleInterface(form->cmdAbilitaDisabilita);
-        QCOMPARE(toggle->text(QAccessible::Name), "Disabilita");
-    }
-
     void fontsAndColours()
     {
-        QCOMPARE(form->cmdAbilitaDisabilita->font().pointSizeF(), 12.0);
-        QCOMPARE(form->Text2->font().pointSizeF(), 9.75);
-        QVERIFY(form->Text2->font().bold());
-        QCOMPARE(form->Op1->font().pointSizeF(), 8.25);
+        auto *toggle = child("cmdAbilitaDisabilita");
+        auto *box = child("Text2");
+        auto *option = child("Op1");
+        QCOMPARE(toggle->font().pointSizeF(), 12.0);
+        QCOMPARE(box->font().pointSizeF(), 9.75);
+        QVERIFY(box->font().bold());
+        QCOMPARE(option->font().pointSizeF(), 8.25);
         // Missing design fonts fall to a metric-compatible face, not to a wider default.
-        const QString used = QFontInfo(form->Op1->font()).family();
+        const QString used = QFontInfo(option->font()).family();
         QVERIFY2(used == "Arial" || used == "Liberation Sans", qPrintable(used));
-        const QString body = QFontInfo(form->Frame1->font()).family();
+        const QString body = QFontInfo(child("Frame1")->font()).family();
         QVERIFY2(body == "MS Sans Serif" || body == "Liberation Sans", qPrintable(body));
-
-        QCOMPARE(form->cmdAbilitaDisabilita->palette().color(QPalette::Button),
-                 QColor(255, 255, 192));
-        QCOMPARE(form->Op1->palette().color(QPalette::WindowText), QColor(128, 128, 0));
+        QCOMPARE(toggle->palette().color(QPalette::Button), QColor(255, 255, 192));
+        QCOMPARE(option->palette().color(QPalette::WindowText), QColor(128, 128, 0));
         // The tempo box takes the desktop's tooltip colour, whatever the theme makes it.
-        QCOMPARE(form->Text2->palette().color(QPalette::Base),
+        QCOMPARE(box->palette().color(QPalette::Base),
                  QApplication::palette().color(QPalette::ToolTipBase));
     }
 
     void stackingAsTheUserSeesIt()
     {
-        const QImage image = form->grab().toImage();
+        const QImage image = p->window.grab().toImage();
         // The upright pendulum shows above the sound frame; its pivot lies under the frame.
         QVERIFY(near(image.pixelColor(136, 300), green));
         QVERIFY(near(image.pixelColor(136, 160), green));
@@ -193,16 +166,36 @@ private slots:
 
     void resizingMovesNothing()
     {
-        const QRect frame = form->Frame3->geometry();
-        form->resize(700, 900);
-        QTRY_COMPARE(form->size(), QSize(700, 900));
-        QCOMPARE(form->Frame3->geometry(), frame);
-        QCOMPARE(form->Slider1->geometry(), twips(120, 480, 4815, 630));
-        const QImage image = form->grab().toImage();
-        QVERIFY(near(image.pixelColor(650, 850), black));
-        form->resize(200, 200);
-        QTRY_COMPARE(form->size(), QSize(200, 200));
-        QCOMPARE(form->Frame3->geometry(), frame);
+        const QRect frame = child("Frame3")->geometry();
+        p->window.resize(700, 900);
+        QTRY_COMPARE(p->window.size(), QSize(700, 900));
+        QCOMPARE(child("Frame3")->geometry(), frame);
+        QCOMPARE(child("Slider1")->geometry(), twips(120, 480, 4815, 630));
+        QVERIFY(near(p->window.grab().toImage().pixelColor(650, 850), black));
+        p->window.resize(200, 200);
+        QTRY_COMPARE(p->window.size(), QSize(200, 200));
+        QCOMPARE(child("Frame3")->geometry(), frame);
+    }
+
+    void tabVisitsTheControlsInDesignOrder_data()
+    {
+        QTest::addColumn<bool>("noSound");
+        QTest::newRow("Suono selected") << false;
+        QTest::newRow("No Suono selected") << true;
+    }
+    void tabVisitsTheControlsInDesignOrder()
+    {
+        QFETCH(bool, noSound);
+        if (noSound)
+            p->widget<QRadioButton>("Op2")->setChecked(true);
+        const QList<QWidget *> expected = {child(noSound ? "Op2" : "Op1"), child("Picture1"),
+                                           child("Slider1"), child("Text2"),
+                                           child("cmdAbilitaDisabilita")};
+        child("cmdAbilitaDisabilita")->setFocus();
+        for (QWidget *next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
     }
 };
 

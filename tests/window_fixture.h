@@ -1,12 +1,16 @@
 #pragma once
 
+#include "core/metronome.h"
 #include "platform/app_setup.h"
-#include "window/frm_cadrel.h"
+#include "platform/sound/sound.h"
+#include "window/metronome_window.h"
+#include "window/painted_controls.h"
 
 #include <memory>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -62,20 +66,77 @@ inline void typeText(QWidget *widget, const QString &text)
     }
 }
 
-// A freshly built window, shown and exposed, as the user finds it at program start.
-inline std::unique_ptr<window::frmCadrel> showNewWindow()
+// A beat timer that notes how the metronome restarted it, and ticks only when the test says:
+// however slow the machine, no real tick races the test's checks.
+struct TestTimer : core::BeatTimer {
+    using Clock = core::BeatTime::Clock;
+    void restart(int intervalMs, core::BeatTime::Period exact) override
+    {
+        interval = intervalMs;
+        period = exact;
+        restartedAt = Clock::now();
+        index = 0;
+    }
+    int interval = 0;
+    core::BeatTime::Period period{0};
+    Clock::time_point restartedAt;
+    std::int64_t index = 0;
+};
+
+// The metronome and its window as the user finds them at program start, shown and exposed,
+// with a beat timer the test ticks.
+struct TestProgram {
+    TestProgram() : metronome(timer, sound, "sn.wav"), window(metronome) {}
+
+    // A tick of the beat timer, now.
+    void tick() { metronome.tick({timer.restartedAt, timer.period, ++timer.index}); }
+    template <class Widget> Widget *widget(const char *name)
+    {
+        return window.findChild<Widget *>(QLatin1String(name));
+    }
+    const window::Label &label(const char *name) const
+    {
+        return window.painted<window::Label>(name);
+    }
+
+    platform::Sound sound;
+    TestTimer timer;
+    core::Metronome metronome;
+    window::MetronomeWindow window;
+};
+
+inline std::unique_ptr<TestProgram> showNewProgram()
 {
     static bool setUp = false;
     if (!setUp) {
         platform::setUpApplication(*qApp);
         setUp = true;
     }
-    auto form = std::make_unique<window::frmCadrel>();
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get()))
+    auto program = std::make_unique<TestProgram>();
+    program->window.show();
+    if (!QTest::qWaitForWindowExposed(&program->window))
         return nullptr;
-    form->activateWindow();
-    if (!QTest::qWaitForWindowActive(form.get()))
+    program->window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&program->window))
         return nullptr;
-    return form;
+    return program;
+}
+
+// What the user sees of the tempo: the slider's value, the beat timer's interval and the tempo
+// frame's caption.
+inline void expectTempo(TestProgram &p, int value, int interval, const QString &caption)
+{
+    QCOMPARE(p.widget<QSlider>("Slider1")->value(), value);
+    QCOMPARE(p.timer.interval, interval);
+    QCOMPARE(p.widget<window::Frame>("Frame3")->caption(), caption);
+}
+
+// Moves the caret the way the keys of a keyboard do.
+inline void placeCaret(QWidget *box, const QString &where)
+{
+    QTest::keyClick(box, where == "end" ? Qt::Key_End : Qt::Key_Home);
+    if (where == "first selected")
+        QTest::keyClick(box, Qt::Key_Right, Qt::ShiftModifier);
+    else if (where == "all selected")
+        QTest::keyClick(box, Qt::Key_End, Qt::ShiftModifier);
 }

@@ -1,16 +1,12 @@
 #include "window/control_factory.h"
 
 #include "platform/buttons.h"
-#include "platform/periodic_timer.h"
 #include "platform/slider.h"
 #include "platform/text_box.h"
 #include "platform/twips.h"
 #include "window/painted_controls.h"
 #include "window/picture_box.h"
 #include "window/surface.h"
-
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace window {
 
@@ -48,16 +44,6 @@ void setPaletteColour(QWidget &widget, QPalette::ColorRole role, DesignColour va
     QPalette palette = widget.palette();
     palette.setColor(role, colour(value, widget));
     widget.setPalette(palette);
-}
-
-} // namespace
-
-QFont designFont(const FontDesign &font)
-{
-    QFont result(QString::fromUtf8(font.family));
-    result.setPointSizeF(font.points);
-    result.setBold(font.bold);
-    return result;
 }
 
 Frame *makeFrame(const ControlDesign &row, Surface &container)
@@ -109,7 +95,7 @@ PictureBox *makePictureBox(const ControlDesign &row, Surface &container)
     return picture;
 }
 
-QPushButton *makeCommandButton(const ControlDesign &row, Surface &container)
+QWidget *makeCommandButton(const ControlDesign &row, Surface &container)
 {
     auto *button = new platform::CommandButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*button, row);
@@ -124,7 +110,7 @@ QPushButton *makeCommandButton(const ControlDesign &row, Surface &container)
     return button;
 }
 
-QRadioButton *makeOptionButton(const ControlDesign &row, Surface &container)
+QWidget *makeOptionButton(const ControlDesign &row, Surface &container)
 {
     auto *option = new platform::OptionButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*option, row);
@@ -136,15 +122,6 @@ QRadioButton *makeOptionButton(const ControlDesign &row, Surface &container)
     setPaletteColour(*option, QPalette::WindowText, *row.fore);
     option->setChecked(row.selected);
     return option;
-}
-
-platform::PeriodicTimer *makeTimer(const ControlDesign &row, QObject &owner)
-{
-    auto *timer = new platform::PeriodicTimer(&owner);
-    timer->setObjectName(QLatin1String(row.name));
-    timer->setInterval(row.interval);
-    timer->setEnabled(row.enabled);
-    return timer;
 }
 
 Label *makeLabel(const ControlDesign &row, Surface &container)
@@ -174,6 +151,41 @@ Line *makeLine(const ControlDesign &row, Surface &container)
     line->setColour(colour(*row.fore, container));
     line->setWidth(row.borderWidth);
     return line;
+}
+
+} // namespace
+
+QFont designFont(const FontDesign &font)
+{
+    QFont result(QString::fromUtf8(font.family));
+    result.setPointSizeF(font.points);
+    result.setBold(font.bold);
+    return result;
+}
+
+BuiltControl buildControl(const ControlDesign &row, Surface &container)
+{
+    switch (row.kind) {
+    case Kind::Frame:
+        return {makeFrame(row, container), nullptr};
+    case Kind::TextBox:
+        return {makeTextBox(row, container), nullptr};
+    case Kind::Slider:
+        return {makeSlider(row, container), nullptr};
+    case Kind::PictureBox:
+        return {makePictureBox(row, container), nullptr};
+    case Kind::CommandButton:
+        return {makeCommandButton(row, container), nullptr};
+    case Kind::OptionButton:
+        return {makeOptionButton(row, container), nullptr};
+    case Kind::Label:
+        return {nullptr, makeLabel(row, container)};
+    case Kind::Shape:
+        return {nullptr, makeShape(row, container)};
+    case Kind::Line:
+        return {nullptr, makeLine(row, container)};
+    }
+    return {};
 }
 
 } // namespace window

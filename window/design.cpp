@@ -1,5 +1,7 @@
 #include "window/design.h"
 
+#include "core/tempo_rules.h"
+
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -22,6 +24,7 @@ constexpr DesignColour systemWindowText = 0x80000008;
 
 // clang-format off
 const std::array controls = {
+    // The tempo frame, with the tempo box, the tempo slider and its Max and Min marks.
     ControlDesign{.name = "Frame3", .kind = Kind::Frame,
         .left = 120, .top = 6600, .width = 5055, .height = 1335,
         .caption = "Bpm", .back = black, .fore = yellow,
@@ -32,21 +35,24 @@ const std::array controls = {
         .toolTip = "Inserire i Bpm - Max 240", .tabIndex = 12, .align = Align::Centre},
     ControlDesign{.name = "Slider1", .kind = Kind::Slider, .container = "Frame3",
         .left = 120, .top = 480, .width = 4815, .height = 630,
-        .accessibleName = "Battiti per minuto", .tabIndex = 9, .min = 40, .max = 250, .value = 40},
+        .accessibleName = "Battiti per minuto", .tabIndex = 9,
+        .min = core::kSlowestTempo, .max = core::kFastestTempo, .value = core::kSlowestTempo},
     ControlDesign{.name = "Label3", .kind = Kind::Label, .container = "Frame3",
         .left = 4560, .top = 1080, .width = 375, .height = 255,
         .caption = "Max", .fore = darkYellow, .tabIndex = 10},
     ControlDesign{.name = "Label4", .kind = Kind::Label, .container = "Frame3",
         .left = 240, .top = 1080, .width = 375, .height = 255,
         .caption = "Min", .fore = darkYellow, .tabIndex = 11},
+    // The banner.
     ControlDesign{.name = "Picture1", .kind = Kind::PictureBox,
         .left = -225, .top = 600, .width = 4455, .height = 1335,
         .back = systemWindowBack, .fore = systemWindowText, .accessibleName = "Ritmolino",
         .tabIndex = 7},
+    // The start/stop toggle.
     ControlDesign{.name = "cmdAbilitaDisabilita", .kind = Kind::CommandButton,
         .left = 1800, .top = 0, .width = 3495, .height = 495,
         .caption = "&Abilita", .font = {"MS Sans Serif", 12}, .back = paleYellow, .tabIndex = 0},
-    ControlDesign{.name = "Timer1", .kind = Kind::Timer, .enabled = false, .interval = 1},
+    // The sound frame, with the two options: sound on, sound off.
     ControlDesign{.name = "Frame1", .kind = Kind::Frame,
         .left = 120, .top = 5880, .width = 5055, .height = 615,
         .caption = "Suono: ", .back = black, .fore = yellow, .tabIndex = 3},
@@ -58,17 +64,21 @@ const std::array controls = {
         .left = 2160, .top = 240, .width = 1095, .height = 255,
         .caption = "No Suono", .font = {"Arial", 8.25}, .back = black, .fore = olive,
         .tabIndex = 5, .selected = false},
-    ControlDesign{.name = "tmrTimer", .kind = Kind::Timer, .enabled = true, .interval = 1000},
+    // The count's title.
     ControlDesign{.name = "Label2", .kind = Kind::Label,
         .left = 0, .top = 120, .width = 975, .height = 255,
         .caption = "Tot. Battiti:", .fore = darkGrey, .tabIndex = 13, .align = Align::Centre},
+    // The beat light (its colours by the count: core/beat_rules.h).
     ControlDesign{.name = "Shape1", .kind = Kind::Shape,
         .left = 1680, .top = 5640, .width = 735, .height = 615,
         .back = darkYellow, .fore = darkYellow, .fill = darkYellow},
+    // The pendulum, green and five pixels wide (its poses: core/beat_rules.h).
     ControlDesign{.name = "Line2", .kind = Kind::Line,
         .x1 = 2040, .y1 = 6000, .x2 = 2040, .y2 = 2280, .fore = green, .borderWidth = 5},
+    // The line under the top row.
     ControlDesign{.name = "Line1", .kind = Kind::Line,
         .x1 = 0, .y1 = 480, .x2 = 5280, .y2 = 480, .fore = grey, .borderWidth = 3},
+    // The beat counter.
     ControlDesign{.name = "Label1", .kind = Kind::Label,
         .left = 960, .top = 0, .width = 855, .height = 495,
         .caption = "0", .font = {"MS Sans Serif", 18}, .back = black, .fore = darkGrey,
@@ -97,13 +107,9 @@ const ControlDesign &design(std::string_view name)
     return *row;
 }
 
-const ControlDesign *begin()
+std::span<const ControlDesign> designRows()
 {
-    return controls.data();
-}
-const ControlDesign *end()
-{
-    return controls.data() + controls.size();
+    return controls;
 }
 
 } // namespace window

@@ -3,11 +3,13 @@
 #include "platform/colours.h"
 
 #include <optional>
+#include <span>
 #include <string_view>
 
-// The window as designed: every control with its container, geometry, texts, fonts, colours and
-// settings. Positions and sizes are in twips, relative to the container (the window's client
-// area or a frame's outer edge); colours are 0x00BBGGRR or 0x800000nn system colours.
+// The window as designed: every control with its design name, container, geometry, texts,
+// fonts, colours and settings; the window is built from these rows in their order. Positions
+// and sizes are in twips, relative to the container (the window's client area or a frame's
+// outer edge); colours are 0x00BBGGRR or 0x800000nn system colours.
 namespace window {
 
 using platform::DesignColour;
@@ -19,7 +21,6 @@ enum class Kind {
     Label,
     PictureBox,
     CommandButton,
-    Timer,
     OptionButton,
     Shape,
     Line
@@ -59,8 +60,6 @@ struct ControlDesign {
 
     int min = 0, max = 0, value = 0; // slider
     bool selected = false;           // option button
-    bool enabled = true;             // timer
-    int interval = 0;                // timer, in milliseconds
 };
 
 struct WindowDesign {
@@ -77,7 +76,6 @@ extern const WindowDesign frmCadrelDesign;
 const ControlDesign &design(std::string_view name);
 
 // All rows in creation order (later ones are stacked above earlier ones).
-const ControlDesign *begin();
-const ControlDesign *end();
+std::span<const ControlDesign> designRows();
 
 } // namespace window

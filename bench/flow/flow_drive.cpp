@@ -6,20 +6,15 @@
 // timeline it detected. Asserts nothing.
 //
 //   cadrel_flow_drive [--start-after MS] [--tempo BPM] [--seconds S]
-#include "platform/app_setup.h"
-#include "platform/sound/sound.h"
 #include "platform/text_box.h"
-#include "window/frm_cadrel.h"
-#include "window/painted_controls.h"
+#include "shown_program.h"
 
 #include <chrono>
 #include <cstdio>
-#include <QApplication>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 #include <string>
 
 namespace {
@@ -47,33 +42,31 @@ int main(int argc, char *argv[])
             seconds = value;
     }
     const auto launched = std::chrono::steady_clock::now();
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    platform::setUpApplication(app);
-    window::frmCadrel form;
-    form.show();
-    while (!form.windowHandle() || !form.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ShownProgram shown(argv);
+    Program &program = *shown.program;
+    window::MetronomeWindow &form = program.window;
 
     const auto sinceLaunch = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - launched).count();
     };
     waitMs(std::max(0, startAfter - int(sinceLaunch() * 1000)));
     // Into the box, over the "40" that is there, as a user types it.
-    QTest::mouseClick(form.Text2, Qt::LeftButton);
-    QTest::keyClick(form.Text2, Qt::Key_End);
-    QTest::keyClick(form.Text2, Qt::Key_Home, Qt::ShiftModifier);
-    QTest::keyClicks(form.Text2, QString::number(tempo));
+    auto *box = form.findChild<platform::TextBox *>(QStringLiteral("Text2"));
+    auto *toggle = form.findChild<QPushButton *>(QStringLiteral("cmdAbilitaDisabilita"));
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Home, Qt::ShiftModifier);
+    QTest::keyClicks(box, QString::number(tempo));
     std::printf("start_after_launch_s %.3f\n", sinceLaunch());
-    QTest::mouseClick(form.cmdAbilitaDisabilita, Qt::LeftButton);
+    QTest::mouseClick(toggle, Qt::LeftButton);
     waitMs(seconds * 1000);
-    QTest::mouseClick(form.cmdAbilitaDisabilita, Qt::LeftButton);
-    std::printf("beats %s\n", qPrintable(form.Label1->caption()));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    std::printf("beats %s\n", qPrintable(program.metronome.count()));
     waitMs(1000);
 
-    const platform::Sound::Stats s = form.sound->stats();
+    const platform::Sound::Stats s = program.sound.stats();
     const auto &out = s.stream;
-    std::printf("tempo_box %s\n", qPrintable(form.Text2->text()));
+    std::printf("tempo_box %s\n", qPrintable(box->text()));
     std::printf("sound.output %s\nsound.device_open %d\nsound.realtime %d\nsound.rate %d\n",
                 s.outputKind, s.deviceOpen, out.realtime, s.rate);
     std::printf("sound.clicks %lld\nsound.late %lld\nsound.min_lead_frames %lld\n",

@@ -8,24 +8,19 @@
 //   cadrel_program_drive [--launch-ns T] [--bpm B] [--idle S] [--seconds S] [--after S]
 //                        [--sample S]
 // T is CLOCK_REALTIME in nanoseconds taken just before the process was started.
-#include "platform/app_setup.h"
 #include "platform/slider.h"
-#include "platform/sound/sound.h"
-#include "window/frm_cadrel.h"
-#include "window/painted_controls.h"
+#include "shown_program.h"
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <map>
-#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -141,20 +136,14 @@ int main(int argc, char *argv[])
             sample = int(value);
     }
 
-    // As main() does it; the driver's own arguments are not the program's.
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    platform::setUpApplication(app);
-    window::frmCadrel form;
-    form.show();
-    // Shown = exposed on the screen with its first paint done.
-    while (!form.windowHandle() || !form.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QCoreApplication::processEvents();
+    ShownProgram shown(argv);
+    Program &program = *shown.program;
+    window::MetronomeWindow &form = program.window;
     const double shownNs = realtimeNs();
     if (launchNs > 0)
         std::printf("launch_to_shown_ms %.1f\n", (shownNs - launchNs) / 1e6);
-    std::printf("start_caption %s\n", qPrintable(form.Label1->caption()));
+    std::printf("start_caption %s\n", qPrintable(program.metronome.count()));
+    auto *toggle = form.findChild<QPushButton *>(QStringLiteral("cmdAbilitaDisabilita"));
 
     const auto begin = Clock::now();
     QTimer sampler;
@@ -169,20 +158,20 @@ int main(int argc, char *argv[])
     std::printf("rss_kb 0 %ld\n", statusKb("VmRSS:"));
 
     measurePhase("idle", idle);
-    form.Slider1->setValue(bpm);
+    form.findChild<platform::Slider *>(QStringLiteral("Slider1"))->setValue(bpm);
     std::printf("press_realtime_ns %.0f\n", realtimeNs());
-    QTest::mouseClick(form.cmdAbilitaDisabilita, Qt::LeftButton);
-    std::printf("caption_after_start %s\n", qPrintable(form.cmdAbilitaDisabilita->text()));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    std::printf("caption_after_start %s\n", qPrintable(toggle->text()));
     measurePhase("running", seconds);
-    QTest::mouseClick(form.cmdAbilitaDisabilita, Qt::LeftButton);
-    std::printf("count_at_stop %s\n", qPrintable(form.Label1->caption()));
+    QTest::mouseClick(toggle, Qt::LeftButton);
+    std::printf("count_at_stop %s\n", qPrintable(program.metronome.count()));
     measurePhase("after", after);
-    std::printf("count_final %s\n", qPrintable(form.Label1->caption()));
+    std::printf("count_final %s\n", qPrintable(program.metronome.count()));
     std::printf("rss_kb %.0f %ld\n", std::chrono::duration<double>(Clock::now() - begin).count(),
                 statusKb("VmRSS:"));
     std::printf("vmhwm_kb %ld\n", statusKb("VmHWM:"));
 
-    const platform::Sound::Stats stats = form.sound->stats();
+    const platform::Sound::Stats stats = program.sound.stats();
     const auto &out = stats.stream;
     std::printf("sound.device_open %d\nsound.rate %d\nsound.output %s\n", stats.deviceOpen,
                 stats.rate, stats.outputKind);
@@ -193,7 +182,7 @@ int main(int argc, char *argv[])
     std::printf("sound.underrun_jumps %d\nsound.dropouts %d\nsound.measured_rate %.3f\n",
                 out.clockSteps, out.dropouts, stats.measuredRate);
     std::printf("sound.latency_ms %.3f\n",
-                std::chrono::duration<double, std::milli>(form.sound->outputLatency()).count());
+                std::chrono::duration<double, std::milli>(program.sound.outputLatency()).count());
     std::fflush(stdout);
     return 0;
 }

@@ -61,10 +61,9 @@ BeatRunResult runBeats(const BeatRun &run)
         result.worstTickLateMs = std::max(result.worstTickLateMs,
                                           std::chrono::duration<double, std::milli>(late).count());
     });
-    timer.setInterval(int(periodMs), platform::PeriodicTimer::Milliseconds(periodMs));
-    timer.setEnabled(true);
+    timer.restart(int(periodMs), core::BeatTime::Period(periodMs * 1e6));
     waitMs(run.seconds * 1000);
-    timer.setEnabled(false);
+    timer.stop();
     waitMs(500);
     result.stats = sound.stats();
 

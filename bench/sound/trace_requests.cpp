@@ -44,17 +44,11 @@ public:
         }
     }
     void render(float *out, int frames) override { std::fill(out, out + 2 * frames, 0.0f); }
-    void dropout(std::int64_t) override { note({0, now()}); }
+    void dropout(std::int64_t) override { note({0, platform::monotonicNs()}); }
 
     std::vector<Event> events() const
     {
         return {events_.begin(), events_.begin() + std::ptrdiff_t(count_.load())};
-    }
-    static std::int64_t now()
-    {
-        return std::chrono::duration_cast<std::chrono::nanoseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
     }
 
 private:
@@ -103,7 +97,7 @@ int main(int argc, char **argv)
     else
         stream = std::make_unique<platform::SdlStream>(budget.rate, budget.bufferFrames);
     Recorder recorder(std::size_t(seconds) * 1000 + 1000);
-    recorder.stallAt(Recorder::now() + std::int64_t(stallAt * 1e9), stallMs);
+    recorder.stallAt(platform::monotonicNs() + std::int64_t(stallAt * 1e9), stallMs);
     std::string error;
     if (!stream->open(recorder, error)) {
         std::fprintf(stderr, "no audio output: %s\n", error.c_str());

@@ -8,6 +8,14 @@
 
 namespace platform {
 
+// The monotonic clock's now, in nanoseconds, as the feed is told when frames are asked for.
+inline std::int64_t monotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // What an output stream asks of the click facility, from the thread that feeds the device.
 class StreamFeed
 {

@@ -6,13 +6,6 @@
 namespace platform {
 namespace {
 
-std::int64_t monotonicNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // A server that accepts the connection but never answers must not hang the window.
 constexpr pa_usec_t kAnswerWithin = 3 * PA_USEC_PER_SEC;
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);

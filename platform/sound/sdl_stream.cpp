@@ -10,13 +10,6 @@
 namespace platform {
 namespace {
 
-std::int64_t monotonicNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // SDL's audio set-up is not safe from two threads at once, and a stream may be closing in a
 // thread of its own while another opens.
 std::mutex &sdlAudio()

@@ -80,7 +80,17 @@ std::int64_t Sound::onsetFrame(const std::optional<core::BeatTime> &beat)
     return onset ? *onset : kAsap;
 }
 
-void Sound::play(const std::string &path, std::optional<core::BeatTime> beat)
+void Sound::play(const std::string &path, const core::BeatTime &beat)
+{
+    submit(path, beat);
+}
+
+void Sound::playNow(const std::string &path)
+{
+    submit(path, std::nullopt);
+}
+
+void Sound::submit(const std::string &path, const std::optional<core::BeatTime> &beat)
 {
     if (!ensureDevice())
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/beat_time.h"
+#include "core/interfaces.h"
 #include "platform/sound/audio_output.h"
 #include "platform/sound/click_grid.h"
 #include "platform/sound/clip_loader.h"
@@ -26,7 +27,7 @@ struct SoundOptions {
 // beat due at T starts at T plus the constant output latency, however late the timer tick that
 // asked for it ran and wherever the audio buffers fall, and the clicks of one run of beats lie
 // exactly one beat period apart in the output stream.
-class Sound
+class Sound : public core::ClickPlayer
 {
 public:
     using Clock = std::chrono::steady_clock;
@@ -38,17 +39,18 @@ public:
     Sound();
     explicit Sound(const SoundOptions &options);
     // Does not wait for the output to close (see AudioOutput).
-    ~Sound();
+    ~Sound() override;
     Sound(const Sound &) = delete;
     Sound &operator=(const Sound &) = delete;
 
-    // Plays the wave file at `path` (narrow, local 8-bit encoding) asynchronously: for a beat,
-    // on the beat's grid at its due time plus outputLatency(); without a beat, or too late for
-    // its frame, as soon as possible. Cuts the sound still playing at the new onset. Returns
-    // at once.
-    void play(const std::string &path, std::optional<core::BeatTime> beat = std::nullopt);
+    // Plays the wave file at `path` (narrow, in the file system's own bytes) asynchronously,
+    // on the beat's grid at its due time plus outputLatency(), or as soon as possible when that
+    // is too late for its frame. Cuts the sound still playing at the new onset. Returns at once.
+    void play(const std::string &path, const core::BeatTime &beat) override;
+    // The same, as soon as possible.
+    void playNow(const std::string &path);
     // Has the file at `path` read ahead of its first beat.
-    void prepare(const std::string &path);
+    void prepare(const std::string &path) override;
     // For tests: waits until every file asked for so far has been looked at.
     bool filesLookedAt(std::chrono::milliseconds limit) const
     {
@@ -75,6 +77,7 @@ public:
 private:
     bool ensureDevice();
     std::int64_t onsetFrame(const std::optional<core::BeatTime> &beat);
+    void submit(const std::string &path, const std::optional<core::BeatTime> &beat);
     bool tryToOpen();
 
     SoundOptions options_;

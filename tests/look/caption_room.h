@@ -2,7 +2,7 @@
 
 #include "platform/text_box.h"
 #include "window/control_factory.h"
-#include "window/frm_cadrel.h"
+#include "window/metronome_window.h"
 #include "window/painted_controls.h"
 
 #include <QFontInfo>
@@ -103,7 +103,7 @@ inline CaptionRoom roomIn(const window::Label &label, const window::ControlDesig
             {}};
 }
 
-inline CaptionRoom roomFor(const window::frmCadrel &form, const QString &name)
+inline CaptionRoom roomFor(const window::MetronomeWindow &form, const QString &name)
 {
     if (const auto *button = form.findChild<QPushButton *>(name))
         return roomIn(*button);
@@ -113,13 +113,9 @@ inline CaptionRoom roomFor(const window::frmCadrel &form, const QString &name)
         return roomIn(*frame);
     if (const auto *box = form.findChild<platform::TextBox *>(name))
         return roomIn(*box);
-    const std::pair<const char *, const window::Label *> labels[] = {{"Label1", form.Label1},
-                                                                     {"Label2", form.Label2},
-                                                                     {"Label3", form.Label3},
-                                                                     {"Label4", form.Label4}};
-    for (const auto &[labelName, label] : labels)
-        if (name == QLatin1String(labelName))
-            return roomIn(*label, window::design(labelName), form);
+    const std::string label = name.toStdString();
+    if (window::design(label).kind == window::Kind::Label)
+        return roomIn(form.painted<window::Label>(label), window::design(label), form);
     return {{}, {}, {}, {}, QStringLiteral("no such control")};
 }
 

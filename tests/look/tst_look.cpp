@@ -2,7 +2,6 @@
 // places the design fixes, and every caption measured against its control with the fonts the
 // desktop actually gives it.
 #include "caption_room.h"
-#include "platform/periodic_timer.h"
 #include "platform/text_box.h"
 #include "screen_shot.h"
 #include "window/painted_controls.h"
@@ -14,7 +13,6 @@
 using look::captureScreen;
 using look::describe;
 using look::near;
-using window::frmCadrel;
 
 namespace {
 
@@ -90,9 +88,13 @@ class LookTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<frmCadrel> form;
+    std::unique_ptr<TestProgram> p;
+    window::MetronomeWindow *form = nullptr;
 
-    void pressToggle() { QTest::mouseClick(form->cmdAbilitaDisabilita, Qt::LeftButton); }
+    void pressToggle()
+    {
+        QTest::mouseClick(p->widget<QPushButton>("cmdAbilitaDisabilita"), Qt::LeftButton);
+    }
 
 private slots:
     void initTestCase()
@@ -103,14 +105,15 @@ private slots:
 
     void init()
     {
-        form = showNewWindow();
-        QVERIFY(form);
+        p = showNewProgram();
+        QVERIFY(p);
+        form = &p->window;
         // The design's twips become pixels one to one only on a screen of 96 dots per inch
         // that Qt does not scale.
         QCOMPARE(form->screen()->logicalDotsPerInch(), 96.0);
         QCOMPARE(form->devicePixelRatio(), 1.0);
     }
-    void cleanup() { form.reset(); }
+    void cleanup() { p.reset(); }
 
     void designStateOnScreen()
     {
@@ -178,15 +181,13 @@ private slots:
         QFETCH(QColor, light);
 
         pressToggle();
-        // The test delivers the beats itself; the real beat timer would race its checks.
-        form->tmrTimer->setEnabled(false);
         for (int i = 0; i < beats; ++i)
-            form->tmrTimer_Timer({frmCadrel::Clock::now(), {}, 0});
+            p->tick();
         if (stopped)
             pressToggle();
-        QCOMPARE(form->Label1->caption(), QString::number(beats));
-        // The pendulum timer takes the count's parity up on its next tick.
-        QTRY_COMPARE(QPointF(form->Line2->X2(), form->Line2->Y2()), end);
+        QCOMPARE(p->label("Label1").caption(), QString::number(beats));
+        const auto &pendulum = form->painted<window::Line>("Line2");
+        QCOMPARE(QPointF(pendulum.X2(), pendulum.Y2()), end);
 
         const QImage shot =
             captureScreen(*form, QStringLiteral("beats-%1").arg(QTest::currentDataTag()));
@@ -241,8 +242,9 @@ private slots:
         for (int i = 0; i < presses; ++i)
             pressToggle();
         if (!typed.isEmpty()) {
-            form->Text2->selectAll();
-            typeText(form->Text2, typed);
+            auto *box = p->widget<platform::TextBox>("Text2");
+            box->selectAll();
+            typeText(box, typed);
         }
 
         const look::CaptionRoom measured = look::roomFor(*form, control);

@@ -5,6 +5,7 @@
 // Skips when that server is not running.
 #include "onset_finder.h"
 #include "platform/sound/sound.h"
+#include "sound_fixture.h"
 #include "stderr_capture.h"
 #include "wave_bytes.h"
 
@@ -96,12 +97,7 @@ void TestSoundServer::playsEachBeatOnceInOrder()
     // An idle null sink wakes slowly, and so does a new stream: start well ahead.
     std::this_thread::sleep_for(3s);
     constexpr int kBeats = 12;
-    const auto start = Clock::now();
-    for (int k = 1; k <= kBeats; ++k) {
-        const core::BeatTime beat{start, 250ms, k};
-        std::this_thread::sleep_until(beat.due() + 1ms);
-        sound.play(click, beat);
-    }
+    cadrel_test::playBeats(sound, click, 250ms, kBeats);
     std::this_thread::sleep_for(1500ms);
     recording.stop();
 
@@ -206,12 +202,7 @@ void TestSoundServer::soundComesBackWithTheServer()
                      5s),
                  "the device did not come back");
         std::this_thread::sleep_for(3s); // the new stream and the recording both wake slowly
-        const auto start = Clock::now();
-        for (int k = 1; k <= 4; ++k) {
-            const core::BeatTime beat{start, 300ms, k};
-            std::this_thread::sleep_until(beat.due() + 1ms);
-            sound.play(click, beat);
-        }
+        cadrel_test::playBeats(sound, click, 300ms, 4);
         std::this_thread::sleep_for(1s);
         recording.stop();
         const auto mono = cadrel_test::readRaw(file.toStdString(), "s16le", 1);

@@ -1,8 +1,8 @@
-#include "platform/conversions.h"
+#include "core/decimal_text.h"
 
 #include <limits>
 
-namespace platform {
+namespace core {
 
 QString toDecimalText(std::int64_t value)
 {
@@ -25,4 +25,4 @@ std::optional<std::int32_t> toInt32(QStringView text)
     return static_cast<std::int32_t>(value);
 }
 
-} // namespace platform
+} // namespace core

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace platform {
+namespace core {
 
 // Plain decimal digits: no grouping, no sign or leading space for positive values.
 QString toDecimalText(std::int64_t value);
@@ -15,4 +15,4 @@ QString toDecimalText(std::int64_t value);
 // text, a value beyond 32 bits) is no number at all.
 std::optional<std::int32_t> toInt32(QStringView text);
 
-} // namespace platform
+} // namespace core

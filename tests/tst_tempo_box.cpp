@@ -1,0 +1,253 @@
+// Typing the tempo: what reaches the box, what it applies, what it refuses, and what it says
+// when it is emptied.
+#include "platform/text_box.h"
+#include "window_fixture.h"
+
+#include <QClipboard>
+#include <QMenu>
+#include <QRandomGenerator>
+
+class TempoBoxTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestProgram> p;
+    std::unique_ptr<MessageBoxWatcher> messages;
+    platform::TextBox *box() { return p->widget<platform::TextBox>("Text2"); }
+
+private slots:
+    void init()
+    {
+        messages = std::make_unique<MessageBoxWatcher>();
+        p = showNewProgram();
+        QVERIFY(p);
+    }
+    void cleanup()
+    {
+        p.reset();
+        messages.reset();
+    }
+
+    void typing_data()
+    {
+        QTest::addColumn<QString>("caret");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("tempo");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("red");
+        // clang-format off
+        QTest::newRow("1 before 40 gives 140")
+            << "start" << "1" << "140" << 140 << 428 << "Bpm  140" << false;
+        QTest::newRow("6 over the 4 gives 60")
+            << "first selected" << "6" << "60" << 60 << 1000 << "Bpm  60" << false;
+        QTest::newRow("digit by digit ends at 140")
+            << "all selected" << "140" << "140" << 140 << 428 << "Bpm  140" << false;
+        QTest::newRow("leading zero")
+            << "all selected" << "070" << "070" << 70 << 857 << "Bpm  70" << false;
+        QTest::newRow("fastest")
+            << "all selected" << "250" << "250" << 250 << 240 << "Bpm  250" << false;
+        QTest::newRow("letters, space, minus, point discarded")
+            << "end" << "a Z-.,+e" << "40" << 40 << 1000 << "Bpm" << false;
+        QTest::newRow("accented and other scripts discarded")
+            << "end" << QString::fromUtf8("é€٣一") << "40" << 40 << 1000 << "Bpm" << false;
+        QTest::newRow("above the range stays in the box only")
+            << "all selected" << "300" << "300" << 40 << 1000 << "Bpm" << true;
+        QTest::newRow("a single digit is no tempo yet")
+            << "all selected" << "9" << "9" << 40 << 1000 << "Bpm" << true;
+        QTest::newRow("241 is allowed although the tooltip says 240")
+            << "all selected" << "241" << "241" << 241 << 248 << "Bpm  241" << false;
+        QTest::newRow("huge number")
+            << "end" << "99999999999999" << "4099999999999999" << 40 << 1000 << "Bpm" << true;
+        // clang-format on
+    }
+    void typing()
+    {
+        QFETCH(QString, caret);
+        QFETCH(QString, typed);
+        QFETCH(QString, text);
+        QFETCH(int, tempo);
+        QFETCH(int, interval);
+        QFETCH(QString, caption);
+        QFETCH(bool, red);
+        box()->setFocus();
+        placeCaret(box(), caret);
+        typeText(box(), typed);
+        QCOMPARE(box()->text(), text);
+        expectTempo(*p, tempo, interval, caption);
+        // Digits that are no tempo are shown in red until they are mended.
+        QCOMPARE(box()->isMarkedInvalid(), red);
+        QVERIFY(messages->seen().isEmpty());
+    }
+
+    void controlKeysAreDiscarded_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("ctrl+v") << int(Qt::Key_V);
+        QTest::newRow("ctrl+x") << int(Qt::Key_X);
+        QTest::newRow("ctrl+c") << int(Qt::Key_C);
+        QTest::newRow("ctrl+backspace") << int(Qt::Key_Backspace);
+    }
+    void controlKeysAreDiscarded()
+    {
+        QFETCH(int, key);
+        QApplication::clipboard()->setText("120");
+        box()->setFocus();
+        placeCaret(box(), "all selected");
+        QTest::keyClick(box(), Qt::Key(key), Qt::ControlModifier);
+        QCOMPARE(box()->text(), "40");
+        expectTempo(*p, 40, 1000, "Bpm");
+    }
+
+    void deleteKeysEditTheBox_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("caret");
+        QTest::newRow("Delete") << int(Qt::NoModifier) << "start";
+        QTest::newRow("Shift+Delete on a selection") << int(Qt::ShiftModifier) << "first selected";
+        QTest::newRow("keypad Delete") << int(Qt::KeypadModifier) << "start";
+    }
+    // The Delete key as X11 and Wayland send it, with the text U+007F: it edits the box, and
+    // the cursor keys keep their effect too.
+    void deleteKeysEditTheBox()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(QString, caret);
+        box()->setFocus();
+        placeCaret(box(), caret);
+        const QString text(QChar(char16_t(0x7F)));
+        const auto held = Qt::KeyboardModifiers(modifiers);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, held, text);
+        QApplication::sendEvent(box(), &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, held, text);
+        QApplication::sendEvent(box(), &release);
+        QCOMPARE(box()->text(), "0");
+        QTest::keyClick(box(), Qt::Key_End);
+        QTest::keyClicks(box(), "9");
+        QCOMPARE(box()->text(), "09");
+        QTest::keyClick(box(), Qt::Key_Left);
+        QTest::keyClick(box(), Qt::Key_Left);
+        QTest::keyClicks(box(), "1");
+        expectTempo(*p, 109, 550, "Bpm  109");
+    }
+
+    void emptyingTheBoxAsksForANumberOnce()
+    {
+        box()->setFocus();
+        placeCaret(box(), "end");
+        QTest::keyClick(box(), Qt::Key_Backspace);
+        QCOMPARE(box()->text(), "4");
+        QVERIFY(messages->seen().isEmpty());
+        QTest::keyClick(box(), Qt::Key_Backspace);
+        QCOMPARE(box()->text(), "");
+        QCOMPARE(messages->seen().size(), 1);
+        const auto &shown = messages->seen().front();
+        QCOMPARE(shown.text, "Inserire un numero!");
+        QCOMPARE(shown.title, "Cadrel");
+        QCOMPARE(shown.buttons.size(), 1);
+        QCOMPARE(shown.icon, QMessageBox::NoIcon);
+        expectTempo(*p, 40, 1000, "Bpm");
+        // The program goes on: typing a new number applies it.
+        QTest::keyClicks(box(), "96");
+        expectTempo(*p, 96, 625, "Bpm  96");
+        QCOMPARE(messages->seen().size(), 1);
+    }
+
+    void pastedTextThatIsNoTempoIsNotApplied_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("negative") << "-120";
+        QTest::newRow("decimal") << "120.5";
+        QTest::newRow("too big for 32 bits") << "99999999999999999999";
+        QTest::newRow("out of range") << "1000";
+        QTest::newRow("other script") << QString::fromUtf8("١٢٠");
+        QTest::newRow("control characters") << QString::fromUtf8("12\u0001\u0000");
+    }
+    void pastedTextThatIsNoTempoIsNotApplied()
+    {
+        QFETCH(QString, pasted);
+        box()->setText("120");
+        QApplication::clipboard()->setText(pasted);
+        box()->selectAll();
+        box()->paste(); // what the context menu's paste does
+        QVERIFY(box()->isMarkedInvalid());
+        expectTempo(*p, 120, 500, "Bpm  120");
+    }
+
+    void contextMenuSpeaksItalian()
+    {
+        std::unique_ptr<QMenu> menu(box()->createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << action->text().remove('&').section('\t', 0, 0);
+        QVERIFY2(texts.contains("Incolla"), qPrintable(texts.join(", ")));
+    }
+
+    // Whatever is typed or pasted, the tempo stays within its range and the beat timer's
+    // interval follows it; only digits are ever typed into the box.
+    void randomTextNeverBreaksTheTempo()
+    {
+        QRandomGenerator random(20261206);
+        const QList<QString> pieces = {"0",
+                                       "1",
+                                       "4",
+                                       "9",
+                                       "25",
+                                       "250",
+                                       "251",
+                                       "40",
+                                       "a",
+                                       "Z",
+                                       " ",
+                                       "-",
+                                       "+",
+                                       ".",
+                                       ",",
+                                       "e",
+                                       "\t",
+                                       "99999999999",
+                                       "2147483648",
+                                       QString::fromUtf8("é"),
+                                       QString::fromUtf8("٣"),
+                                       QString::fromUtf8("一"),
+                                       QString::fromUtf8("😀")};
+        const auto randomText = [&] {
+            QString text;
+            const int length = 1 + int(random.bounded(6));
+            for (int i = 0; i < length; ++i)
+                text += pieces[int(random.bounded(pieces.size()))];
+            return text;
+        };
+        const auto slider = p->widget<QSlider>("Slider1");
+        const auto checkAlive = [&](const QString &text) {
+            const int tempo = slider->value();
+            if (tempo < 40 || tempo > 250 || p->timer.interval != 60000 / tempo)
+                QFAIL(qPrintable(QStringLiteral("text \"%1\" left tempo %2, interval %3")
+                                     .arg(text)
+                                     .arg(tempo)
+                                     .arg(p->timer.interval)));
+        };
+        slider->setValue(41); // from here on the interval follows the tempo
+        for (int i = 0; i < 100000; ++i) {
+            const QString text = randomText();
+            box()->setText(text);
+            checkAlive(text);
+        }
+        box()->setText("120");
+        box()->setFocus();
+        for (int i = 0; i < 2000; ++i) {
+            const QString text = randomText();
+            if (random.bounded(4) == 0)
+                QTest::keyClick(box(), Qt::Key_Backspace);
+            typeText(box(), text);
+            checkAlive(text);
+            for (const QChar c : box()->text())
+                QVERIFY2(c >= '0' && c <= '9', qPrintable(text + " gave " + box()->text()));
+        }
+    }
+};
+
+QTEST_MAIN(TempoBoxTest)
+#include "tst_tempo_box.moc"
