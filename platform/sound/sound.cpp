@@ -98,10 +98,11 @@ void Sound::submit(const std::string &path, const std::optional<core::BeatTime> 
     output_.submit(clips_.clip(path, output_.rate(), output_.channels()), onsetFrame(beat));
 }
 
+// Every output takes stereo at the budget's rate (SDL converts where a device wants otherwise),
+// so the clip can be read before any output is open.
 void Sound::prepare(const std::string &path)
 {
-    if (output_.alive())
-        clips_.clip(path, output_.rate(), output_.channels());
+    clips_.clip(path, options_.budget.rate, 2);
 }
 
 Sound::Stats Sound::stats() const
