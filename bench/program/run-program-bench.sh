@@ -1,5 +1,5 @@
 #!/bin/sh
-# Measures the whole metronome on a private PulseAudio null sink: for each tempo it records the
+# Measures the whole metronome on a private null sink: for each tempo it records the
 # sink's monitor, runs the driver (the real window, offscreen, pressed with real mouse clicks:
 # 10 s idle, N s beating, 10 s stopped), measures the clicks in the recording and prints one table
 # of figures beside their targets. With --soak S it adds an S-second run at 120 bpm for memory
@@ -8,8 +8,8 @@
 #
 #   bench/program/run-program-bench.sh [--build DIR] [--server S] [--seconds N] [--soak S]
 #                                      [--bpm B]... [--keep]
-# --keep leaves the recordings (s16le mono 48 kHz) beside the figures. The server runs in
-# $CADREL_SOUND_DIR (default /tmp/cadrel-program-bench), apart from the tests' server.
+# --keep leaves the recordings (s16le mono 48 kHz) beside the figures. The bench plays into a
+# sink of its own on the tests' server (two PipeWire daemons on one machine disturb each other).
 # e.g. bench/program/run-program-bench.sh --build build-bench --seconds 60 --soak 600
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -39,23 +39,26 @@ for f in "$drive" "$onsets" "$program"; do
     [ -x "$f" ] || { echo "missing $f: build the bench targets first" >&2; exit 1; }
 done
 
-# A server of its own: another client playing into a shared sink would be recorded too.
-export CADREL_SOUND_DIR="${CADREL_SOUND_DIR:-/tmp/cadrel-program-bench}"
+# A sink of its own: another client playing into a shared sink would be recorded too.
+unset CADREL_SOUND_DIR
 sink="$root/scripts/null-sink.sh"
 started=no
+module=""
 if ! "$sink" "$server" status >/dev/null 2>&1; then
     "$sink" "$server" start >&2
     started=yes
 fi
 out=$(mktemp -d /tmp/cadrel-program-bench.XXXXXX)
 cleanup() {
+    pactl unload-module "$module" 2>/dev/null || true
     if [ "$started" = yes ]; then
         "$sink" "$server" stop >&2 || true
     fi
 }
 trap cleanup EXIT
 PULSE_SERVER=$("$sink" "$server" address)
-export PULSE_SERVER QT_QPA_PLATFORM=offscreen
+export PULSE_SERVER QT_QPA_PLATFORM=offscreen PULSE_SINK=cadrel_bench
+module=$(pactl load-module module-null-sink sink_name=cadrel_bench rate=48000 channels=2)
 unset SDL_AUDIODRIVER
 
 ticks=$(getconf CLK_TCK)
@@ -83,7 +86,7 @@ wait "$pid" 2>/dev/null || true
 run() {
     name=$1 bpm=$2 secs=$3
     echo "run $name: $bpm bpm, $secs s beating" >&2
-    parec -d cadrel_null.monitor --format=s16le --rate=48000 --channels=1 --latency-msec=20 \
+    parec -d cadrel_bench.monitor --format=s16le --rate=48000 --channels=1 --latency-msec=100 \
         >"$out/$name.raw" &
     rec=$!
     # An idle sink's monitor delivers its first data 0.7-1.7 s late.
