@@ -12,7 +12,7 @@ if [[ "${1:-}" == test ]]; then
     # A real X server for screenshots, a sound server to record from, and the tools that
     # check the installed desktop entry, its metadata and the Debian package.
     packages+=(xvfb xauth pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber sox
-               desktop-file-utils appstream dpkg-dev file clang-format)
+               desktop-file-utils appstream dpkg-dev file lintian man-db clang-format)
 fi
 
 missing=()

@@ -88,7 +88,7 @@ def main():
     figure("sound.underrun_jumps", "output timeline jumps (underruns)", "{:.0f}", "0")
     figure("sound.realtime", "audio thread real-time (1 = yes)", "{:.0f}")
     figure("sound.buffer_frames", "device buffer (frames)", "{:.0f}")
-    figure("sound.latency_ms", "scheduled output latency (ms)", "{:.1f}", "<= 50")
+    figure("sound.latency_ms", "scheduled output latency (ms)", "{:.1f}", "<= 100")
     print("\n".join(rows))
     print()
     print(f"program binary idle, from outside: CPU {num(program, 'ext.idle_cpu_pct'):.3f}% "

@@ -187,6 +187,7 @@ void FrameClock::publish()
     // The rate comes from the filtered rate alone: the phase correction of this one update
     // belongs to the origin, not to the slope of the mapping.
     framesPerNs_.store(1e-9 / perFrame_, std::memory_order_relaxed);
+    settled_.store(rateKnown_ || lockedFor_ >= kSettleSeconds, std::memory_order_relaxed);
     const double perFrame = fitted_.secondsPerFrame;
     fittedRate_.store(perFrame > 0 ? 1 / perFrame : 0, std::memory_order_relaxed);
     fittedRateError_.store(perFrame > 0 ? fitted_.standardError / (perFrame * perFrame) : 0,
@@ -211,11 +212,14 @@ template <typename Read> bool FrameClock::readConsistent(Read read) const
 FrameClock::Mapping FrameClock::mapping() const
 {
     Mapping m;
-    m.valid = readConsistent([&] {
+    bool settled = false;
+    const bool published = readConsistent([&] {
         m.originNs = originNs_.load(std::memory_order_relaxed);
         m.originFrame = originFrame_.load(std::memory_order_relaxed);
         m.framesPerNs = framesPerNs_.load(std::memory_order_relaxed);
+        settled = settled_.load(std::memory_order_relaxed);
     });
+    m.valid = published && settled;
     return m;
 }
 

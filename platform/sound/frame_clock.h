@@ -34,7 +34,7 @@ class FrameClock
 {
 public:
     struct Mapping {
-        bool valid = false;
+        bool valid = false;        // the clock has settled on the device's timeline
         std::int64_t originNs = 0; // monotonic time, ns since the clock's epoch
         double originFrame = 0;    // frame asked for at originNs
         double framesPerNs = 0;    // measured rate of the output clock
@@ -89,6 +89,10 @@ public:
     static constexpr int kRestartRequests = 8;
     // A restart after this long a lock keeps the measured rate: a stall does not change it.
     static constexpr double kKeepRateSeconds = 2.0;
+    // A new stream's first requests tell little of its timeline (a server fills its buffer at
+    // once, and a sleeping sink may wake seconds later): the mapping is given out only this long
+    // after a start from nothing.
+    static constexpr double kSettleSeconds = 0.5;
     // The usual error is a running mean of |error|, updated with this weight; it sets the
     // limits below in multiples of itself.
     static constexpr double kUsualErrorWeight = 0.02;
@@ -150,6 +154,7 @@ private:
     std::atomic<std::int64_t> originNs_{0};
     std::atomic<double> originFrame_{0};
     std::atomic<double> framesPerNs_{0};
+    std::atomic<bool> settled_{false};
     std::atomic<double> fittedRate_{0};      // frames per second, 0 while unknown
     std::atomic<double> fittedRateError_{0}; // its standard error
     std::atomic<double> fittedSpan_{0};      // seconds the line spans
