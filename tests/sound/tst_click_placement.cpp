@@ -196,7 +196,8 @@ void TestClickPlacement::replaysRecordedStreams()
     QVERIFY(r.clicks.size() > 50);
     // Clicks asked for before the stream's timeline is known sound as soon as possible; from
     // the first one laid on its grid on, none is late.
-    const auto laid = std::find_if(r.clicks.begin(), r.clicks.end(), [](auto &c) { return c.laid; });
+    const auto laid =
+        std::find_if(r.clicks.begin(), r.clicks.end(), [](auto &c) { return c.laid; });
     QVERIFY(std::none_of(laid, r.clicks.end(), [](auto &c) { return c.late; }));
     QVERIFY(!r.dropouts.empty());
     QVERIFY(r.clockSteps >= 1); // the silence was taken over as a jump of the timeline
