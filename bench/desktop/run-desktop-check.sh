@@ -29,8 +29,9 @@ out=$(mktemp -d /tmp/cadrel-desktop.XXXXXX)
 display=:97
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
 xvfb=$!
-started=""
+started="" rec=""
 cleanup() {
+    [ -z "$rec" ] || kill "$rec" 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true
     for s in $started; do "$sink" "$s" stop >/dev/null || true; done
 }
@@ -55,8 +56,14 @@ launch() {
 # process has ended.
 close() {
     t0=$(now)
-    xdotool key --window "$window" alt+F4
-    while kill -0 "$pid" 2>/dev/null; do sleep 0.005; done
+    # As a keyboard sends it (XTEST), to the active window: openbox closes the window on the
+    # key press.
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    xdotool key alt+F4 || true
+    # This runs in a subshell that cannot reap the program: an ended one shows as a zombie.
+    while [ -e "/proc/$pid" ] && ! grep -q '^[0-9]* ([^)]*) Z' "/proc/$pid/stat" 2>/dev/null; do
+        sleep 0.005
+    done
     wait "$pid" 2>/dev/null || true
     echo $(( ($(now) - t0) / 1000000 ))
 }
@@ -83,10 +90,10 @@ for server in pulseaudio pipewire; do
         xdotool type --delay 60 240
         xdotool key alt+a
         sleep "$seconds"
-        xdotool key alt+d
         closeRunning=$(close)
         sleep 0.5
         kill "$rec"; wait "$rec" 2>/dev/null || true
+        rec=""
         "$onsets" "$out/$name.raw" 240 >"$out/$name.txt"
         clicks=$(awk '$1 == "rec.onsets" { print $2 }' "$out/$name.txt")
         spread=$(awk '$1 == "rec.spread_ms" { print $2 }' "$out/$name.txt")
