@@ -41,7 +41,7 @@ install(FILES ${CADREL_PICTURES}/cadrel.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/cadrel.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/io.github.cadrel.Cadrel.metainfo.xml
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/io.github.cadrel.cadrel.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The manual pages, English and Italian, the licence in Debian's machine-readable form and the

@@ -54,7 +54,7 @@ bool PulseStream::connect(std::string &error)
 {
     pa_proplist *props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Cadrel");
-    pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "io.github.cadrel.Cadrel");
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ID, "io.github.cadrel.cadrel");
     pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "cadrel");
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
     context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Cadrel", props);
