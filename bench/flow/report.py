@@ -93,7 +93,8 @@ def main():
         conditions.setdefault((server, load_), []).append((name, run, m, err))
 
     print(f"tempo {tempo:g} bpm, ideal interval {ideal_frames:.1f} frames; spread and worst error "
-          "leave out the intervals a dropout the program detected moved (where it fell, and the step back on time); mean: the intervals written, at the grid's rate")
+          "leave out the intervals a dropout the program detected moved (where it fell, and the "
+          "step back on time); mean: the intervals written, at the grid's rate")
     head = (f"{'run':24}{'start s':>8}{'clicks':>7}{'late':>5}{'spread fr':>10}{'spread ms':>10}"
             f"{'worst ms':>9}{'mean-ideal ms':>14}{'dry':>4}{'jumps':>6}{'left out':>9}"
             f"{'pw-top ERR':>11}  histogram (frames off the ideal: intervals)")
