@@ -74,6 +74,7 @@ int main(int argc, char *argv[])
                 static_cast<long long>(out.mixer.minLead));
     std::printf("sound.clock_restarts %d\nsound.clock_steps %d\nsound.dropouts %d\n",
                 out.clockRestarts, out.clockSteps, out.dropouts);
+    std::printf("sound.request_jumps %d\n", out.requestJumps);
     std::printf("sound.grid_laid %d\nsound.grid_reanchored %d\nsound.grid_rate %.4f\n", s.grid.laid,
                 s.grid.reanchored, s.grid.rate);
     std::printf("sound.grid_offset_frames %.2f\nsound.measured_rate %.4f\n", s.grid.offset,

@@ -29,8 +29,9 @@ int main(int argc, char **argv)
         late += click.late;
     std::printf("%zu clicks, %d late; grid laid %d, again for straying %d; rate %.4f\n",
                 r.clicks.size(), late, r.grid.laid, r.grid.reanchored, r.grid.rate);
-    std::printf("%zu dropouts, %d jumps taken over; last offset %.1f frames\n", r.dropouts.size(),
-                r.clockSteps, r.grid.offset);
+    std::printf("%zu dropouts, %d jumps of the sound taken over (%d of the requests); last offset "
+                "%.1f frames\n",
+                r.dropouts.size(), r.clockSteps, r.requestJumps, r.grid.offset);
     std::map<std::int64_t, int> histogram;
     for (const std::int64_t interval : r.cleanIntervals())
         ++histogram[interval];

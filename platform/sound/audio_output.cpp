@@ -13,8 +13,8 @@ namespace platform {
 // One open stream and everything its thread touches, made before it starts and freed after it
 // has ended.
 struct AudioOutput::Session : StreamFeed {
-    Session(std::unique_ptr<OutputStream> s, const FrameClock::Tuning &tuning)
-        : stream(std::move(s)), clock(stream->rate(), tuning),
+    Session(std::unique_ptr<OutputStream> s, FrameClock::Tuning tuning)
+        : stream(std::move(s)), clock(stream->rate(), toldOfSilence(tuning, *stream)),
           // the cut of a sounding clip lasts 1 ms
           mixer(requests, returns, stream->channels(), stream->rate() / 1000)
     {}
@@ -27,11 +27,17 @@ struct AudioOutput::Session : StreamFeed {
             delete request.clip;
     }
 
+    static FrameClock::Tuning toldOfSilence(FrameClock::Tuning tuning, const OutputStream &s)
+    {
+        tuning.silenceAnnounced = s.announcesSilence();
+        return tuning;
+    }
+
     void asked(int frames, std::int64_t nowNs) override
     {
-        const int steps = clock.steps();
+        const int steps = clock.heardSteps();
         clock.update(framesWritten, frames, nowNs);
-        if (clock.steps() != steps)
+        if (clock.heardSteps() != steps)
             clockStepAt.note(framesWritten);
     }
     void render(float *out, int frames) override
@@ -163,7 +169,8 @@ AudioOutput::Stats AudioOutput::stats() const
     s.mixer = session.mixer.stats();
     s.onsets = session.mixer.onsets();
     s.clockRestarts = session.clock.restarts();
-    s.clockSteps = session.clock.steps();
+    s.clockSteps = session.clock.heardSteps();
+    s.requestJumps = session.clock.steps();
     s.dropouts = session.dropouts.load(std::memory_order_relaxed);
     s.dropoutAt = session.dropoutAt.frames();
     s.clockStepAt = session.clockStepAt.frames();

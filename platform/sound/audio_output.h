@@ -54,7 +54,8 @@ public:
     struct Stats {
         ClickMixer::Stats mixer;
         int clockRestarts = 0;                 // the frame clock's (re)starts: 1 after a clean run
-        int clockSteps = 0;                    // jumps of the timeline the clock took over
+        int clockSteps = 0;                    // jumps of the sound's timeline the clock took over
+        int requestJumps = 0;                  // jumps of the requests' times, heard or not
         int dropouts = 0;                      // times the server said it ran dry
         std::vector<std::int64_t> onsets;      // frames at which clicks started
         std::vector<std::int64_t> dropoutAt;   // frames at which the server ran dry

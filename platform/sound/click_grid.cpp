@@ -74,10 +74,13 @@ void ClickGrid::reconsiderRate(const core::BeatTime &beat, const MeasuredRate &m
     rateMeasured_ = true;
     const double doubt =
         std::max(settings_.rateDoubt * measured.standardError, settings_.rateTolerance * rate_);
-    if (std::abs(measured.framesPerSecond - rate_) > doubt) {
-        rate_ = measured.framesPerSecond;
-        stats_.rate = rate_;
-    }
+    const double off = measured.framesPerSecond - rate_;
+    if (std::abs(off) <= doubt)
+        return;
+    const double most = settings_.rateStep * rate_;
+    rate_ = rateAdopted_ ? rate_ + std::clamp(off, -most, most) : measured.framesPerSecond;
+    rateAdopted_ = true;
+    stats_.rate = rate_;
 }
 
 } // namespace platform

@@ -39,6 +39,11 @@ public:
         double rateSpanSeconds = 20;
         double rateDoubt = 3;
         double rateTolerance = 20e-6;
+        // The first measured rate beyond doubt is taken as it is; after that the rate moves
+        // towards the measurement by at most this fraction a look, so that a measurement
+        // bent by the server's doings can only nudge it. At 40 bpm a step moves the beat
+        // period by at most 0.72 frames.
+        double rateStep = 10e-6;
     };
 
     explicit ClickGrid(Settings settings);
@@ -75,6 +80,7 @@ private:
     double rate_ = 0;          // frames per second
     core::BeatTime::Clock::time_point rateChecked_{};
     bool rateMeasured_ = false; // a measurement was there at the last look
+    bool rateAdopted_ = false;  // the rate is a measured one, no longer the nominal
     Stats stats_;
 };
 

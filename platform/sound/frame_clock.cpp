@@ -25,6 +25,9 @@ void FrameClock::start(std::int64_t frame, int frames, std::int64_t nowNs)
     n0_ = frame;
     n1_ = frame + frames;
     lockedFor_ = 0;
+    soundT_ = 0;
+    soundN_ = frame;
+    soundPerFrame_ = perFrame_;
     recentCount_ = 0;
     lastStep_ = 0;
     lastDrift_ = 0;
@@ -74,6 +77,9 @@ bool FrameClock::seenJump(double error)
 void FrameClock::follow(std::int64_t frame, int frames, double error)
 {
     const double now = t1_ + error;
+    // Once settled, a stream whose server tells of its silences keeps the phase of its sound.
+    const bool keepPhase = tuning_.silenceAnnounced && lockedFor_ >= kSettleSeconds;
+    bool announced = false;
     double step = 0;
     if (ranDry_) {
         if (!seenJump(error)) {
@@ -82,11 +88,13 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
             n0_ = n1_;
             t1_ += frames * perFrame_;
             n1_ += frames;
+            followSound(keepPhase, 0);
             return;
         }
         ranDry_ = false;
         std::sort(std::begin(dryErrors_), std::end(dryErrors_));
         step = dryErrors_[kDryRequests / 2];
+        announced = true;
         steps_.fetch_add(1, std::memory_order_relaxed);
     } else {
         step = takeStep(error);
@@ -107,6 +115,8 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
         sinceStep_ = 0;
         t1_ += step;
         error -= step;
+        if (!keepPhase || announced)
+            heardSteps_.fetch_add(1, std::memory_order_relaxed);
         // A step taken a little wrong would bend the line and the rate fitted through it:
         // the line starts again, and the rate, known by now, moves as slowly as in a long lock
         // meanwhile.
@@ -149,6 +159,31 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
         perFrame_ = fitted_.secondsPerFrame;
     else
         perFrame_ += c * error / frames;
+    followSound(keepPhase, announced ? step : 0);
+}
+
+// The sound's timeline: the loop's own until it has settled, or where the server does not
+// tell of its silences. Otherwise it runs on from where it settled, at the nominal rate until
+// the fitted one is there, and moves only by the silences the server told of.
+void FrameClock::followSound(bool keepPhase, double heardStep)
+{
+    if (!keepPhase) {
+        soundT_ = t0_;
+        soundN_ = n0_;
+        soundPerFrame_ = perFrame_;
+        return;
+    }
+    soundT_ += double(n0_ - soundN_) * soundPerFrame_ + heardStep;
+    soundN_ = n0_;
+    soundPerFrame_ = fitted_.secondsPerFrame > 0 ? fitted_.secondsPerFrame : 1 / nominalRate_;
+    // Requests far earlier than the sound's timeline leave a click too little time to be
+    // written; far later ones are no longer a server's cycles. Either way the sound's timeline
+    // takes the requests' phase again, as after a silence.
+    const double later = t0_ - soundT_;
+    if (later < -kEarlyLimitSeconds || later > kLateLimitSeconds) {
+        soundT_ = t0_;
+        heardSteps_.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 // Single late or early requests are scatter, and a run of late ones that then come in a burst
@@ -182,11 +217,11 @@ void FrameClock::publish()
     const unsigned s = sequence_.load(std::memory_order_relaxed);
     sequence_.store(s + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    originNs_.store(baseNs_ + std::int64_t(std::llround(t0_ * 1e9)), std::memory_order_relaxed);
-    originFrame_.store(double(n0_), std::memory_order_relaxed);
+    originNs_.store(baseNs_ + std::int64_t(std::llround(soundT_ * 1e9)), std::memory_order_relaxed);
+    originFrame_.store(double(soundN_), std::memory_order_relaxed);
     // The rate comes from the filtered rate alone: the phase correction of this one update
     // belongs to the origin, not to the slope of the mapping.
-    framesPerNs_.store(1e-9 / perFrame_, std::memory_order_relaxed);
+    framesPerNs_.store(1e-9 / soundPerFrame_, std::memory_order_relaxed);
     settled_.store(rateKnown_ || lockedFor_ >= kSettleSeconds, std::memory_order_relaxed);
     const double perFrame = fitted_.secondsPerFrame;
     fittedRate_.store(perFrame > 0 ? 1 / perFrame : 0, std::memory_order_relaxed);

@@ -26,7 +26,8 @@ struct MeasuredRate {
 // which holds it to a fraction of a part per million, and the loop follows only the phase. A
 // lasting jump of the request times (the server played silence while the stream was starved)
 // is taken over at once, so that the clicks after it are placed on the new timeline instead of
-// drifting onto it over seconds.
+// drifting onto it over seconds. Where the server tells of every silence it plays, the mapping
+// is the sound's timeline rather than the requests': it moves only by those silences.
 //
 // The stream's thread writes; any one other thread reads mapping() and measuredRate() without
 // waiting (a sequence counter detects a torn read, which is simply retried).
@@ -60,6 +61,13 @@ public:
         // same in kStepRequests requests in a row, is taken over at once: not every server
         // says when it played silence (PipeWire's graph can skip cycles unannounced).
         double stepSeconds = 0.0005;
+        // The server says each time it played silence in the stream's place (PulseAudio and
+        // PipeWire do). The times of its requests then say nothing more of where the sound is:
+        // they move by whole server cycles now and then while the sound goes on unbroken
+        // (recorded on PipeWire: 11 to 32 ms later, with no gap in the sink's output). Once the
+        // mapping has settled, it keeps the phase it settled on, follows the requests' rate,
+        // and moves only by the silences the server tells of.
+        bool silenceAnnounced = false;
     };
 
     explicit FrameClock(double nominalRate, Tuning tuning);
@@ -82,6 +90,8 @@ public:
     int restarts() const { return restarts_.load(std::memory_order_relaxed); }
     // How many jumps of the request times were taken over.
     int steps() const { return steps_.load(std::memory_order_relaxed); }
+    // How many of those moved the mapping: with silence announced, only the silences.
+    int heardSteps() const { return heardSteps_.load(std::memory_order_relaxed); }
 
     // A request further off its prediction than this, or than kRestartRequests requests, means
     // the stream restarted or stalled: the loop starts again.
@@ -117,11 +127,16 @@ public:
     static constexpr double kFitSpanSeconds = 5.0;
     static constexpr double kFitUsualErrors = 4;
     static constexpr double kFitFloorSeconds = 2e-5;
+    // With silence announced: requests that come this much earlier, or later, than the
+    // sound's timeline are followed in one step (see followSound).
+    static constexpr double kEarlyLimitSeconds = 0.02;
+    static constexpr double kLateLimitSeconds = 0.06;
 
 private:
     void start(std::int64_t frame, int frames, std::int64_t nowNs);
     void follow(std::int64_t frame, int frames, double error);
     double takeStep(double error);
+    void followSound(bool keepPhase, double heardStep);
     bool seenJump(double error);
     void publish();
     template <typename Read> bool readConsistent(Read read) const;
@@ -135,7 +150,11 @@ private:
     double t0_ = 0, t1_ = 0; // filtered times at which frames n0_ and n1_ are asked for
     double perFrame_ = 0;    // filtered seconds per frame
     std::int64_t n0_ = 0, n1_ = 0;
-    double lockedFor_ = 0;              // seconds since the last start
+    double lockedFor_ = 0; // seconds since the last start
+    // The sound's timeline (see Tuning::silenceAnnounced): frame soundN_ is heard at soundT_.
+    double soundT_ = 0;
+    std::int64_t soundN_ = 0;
+    double soundPerFrame_ = 0;
     bool rateKnown_ = false;            // perFrame_ was measured before this start
     double recent_[kStepRequests] = {}; // the last prediction errors, s
     int recentNext_ = 0;                // where the next one goes
@@ -160,6 +179,7 @@ private:
     std::atomic<double> fittedSpan_{0};      // seconds the line spans
     std::atomic<int> restarts_{0};
     std::atomic<int> steps_{0};
+    std::atomic<int> heardSteps_{0};
 };
 
 } // namespace platform

@@ -49,6 +49,8 @@ public:
     // From the moment a frame is asked for to the moment it is heard.
     virtual std::chrono::nanoseconds lead() const = 0;
     virtual const char *name() const = 0;
+    // The stream's feed hears of every silence the server played in its place (dropout()).
+    virtual bool announcesSilence() const { return false; }
 
     // The thread that calls the feed.
     AudioThread &thread() { return thread_; }

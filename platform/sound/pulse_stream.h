@@ -30,6 +30,8 @@ public:
     int channels() const override { return 2; }
     std::chrono::nanoseconds lead() const override;
     const char *name() const override { return "PulseAudio"; }
+    // Both PulseAudio and pipewire-pulse send an underflow for every silence they play.
+    bool announcesSilence() const override { return true; }
 
 private:
     static void contextChanged(pa_context *context, void *self);

@@ -14,8 +14,8 @@ Trace readTrace(const std::string &path)
     while (std::getline(in, line)) {
         if (line.rfind("# output", 0) == 0) {
             std::istringstream header(line);
-            std::string hash, output, name, rate;
-            header >> hash >> output >> name >> rate >> trace.rate;
+            std::string hash, output, rate;
+            header >> hash >> output >> trace.output >> rate >> trace.rate;
         } else if (line == "dropout") {
             trace.requests.push_back({at, 0});
         } else if (!line.empty() && line[0] != '#') {
@@ -50,7 +50,9 @@ Replay replay(const Trace &trace, double periodMs, double firstBeatS, double tic
 {
     using namespace std::chrono;
     Replay result;
-    platform::FrameClock clock(trace.rate);
+    platform::FrameClock::Tuning tuning;
+    tuning.silenceAnnounced = trace.output == "PulseAudio";
+    platform::FrameClock clock(trace.rate, tuning);
     platform::ClickGrid::Settings settings;
     settings.nominalRate = trace.rate;
     settings.boundFrames = budget.gridBound.count() / 1000.0 * trace.rate;
@@ -91,7 +93,8 @@ Replay replay(const Trace &trace, double periodMs, double firstBeatS, double tic
         click.onset = click.late ? written : *onset;
         result.clicks.push_back(click);
     }
-    result.clockSteps = clock.steps();
+    result.clockSteps = clock.heardSteps();
+    result.requestJumps = clock.steps();
     result.grid = grid.stats();
     return result;
 }

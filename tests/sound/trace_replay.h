@@ -11,6 +11,7 @@ namespace cadrel_test {
 
 // When a real output stream asked for audio, as cadrel_trace_requests records it.
 struct Trace {
+    std::string output; // the kind of stream, as the program names it ("PulseAudio", "SDL ...")
     int rate = 0;
     struct Request {
         std::int64_t atNs = 0; // from the trace's start
@@ -31,7 +32,8 @@ struct Replay {
     };
     std::vector<Click> clicks;
     std::vector<std::int64_t> dropouts; // frames at which the server ran dry
-    int clockSteps = 0;                 // jumps of the timeline the clock took over
+    int clockSteps = 0;                 // jumps of the sound's timeline the clock took over
+    int requestJumps = 0;               // jumps of the requests' times, heard or not
     platform::ClickGrid::Stats grid;
 
     // The intervals between consecutive clicks, in frames, leaving out those that span a
