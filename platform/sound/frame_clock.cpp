@@ -35,6 +35,10 @@ void FrameClock::start(std::int64_t frame, int frames, std::int64_t nowNs)
     usualError_ = frames * perFrame_; // wide open until the loop has seen how requests fall
     line_.clear();
     fitted_ = {};
+    if (!rateKnown_) {
+        kept_ = {};
+        keptSpan_ = 0;
+    }
     restarts_.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -121,6 +125,7 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
         // the line starts again, and the rate, known by now, moves as slowly as in a long lock
         // meanwhile.
         recentCount_ = 0;
+        keepFit();
         line_.clear();
         rateKnown_ = rateKnown_ || lockedFor_ >= kKeepRateSeconds;
     }
@@ -175,7 +180,10 @@ void FrameClock::followSound(bool keepPhase, double heardStep)
     }
     soundT_ += double(n0_ - soundN_) * soundPerFrame_ + heardStep;
     soundN_ = n0_;
-    soundPerFrame_ = fitted_.secondsPerFrame > 0 ? fitted_.secondsPerFrame : 1 / nominalRate_;
+    // The fitted rate, or the one fitted before the last jump: the loop's own is too rough.
+    soundPerFrame_ = fitted_.secondsPerFrame > 0 ? fitted_.secondsPerFrame
+                     : kept_.secondsPerFrame > 0 ? kept_.secondsPerFrame
+                                                 : 1 / nominalRate_;
     // Requests far earlier than the sound's timeline leave a click too little time to be
     // written; far later ones are no longer a server's cycles. Either way the sound's timeline
     // takes the requests' phase again, as after a silence.
@@ -183,6 +191,16 @@ void FrameClock::followSound(bool keepPhase, double heardStep)
     if (later < -kEarlyLimitSeconds || later > kLateLimitSeconds) {
         soundT_ = t0_;
         heardSteps_.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+// The line starts again after a jump; the rate measured so far stays given out until the new
+// line spans longer, so that a jump does not set the measurement back to nothing.
+void FrameClock::keepFit()
+{
+    if (fitted_.secondsPerFrame > 0 && line_.span() > keptSpan_) {
+        kept_ = fitted_;
+        keptSpan_ = line_.span();
     }
 }
 
@@ -223,11 +241,16 @@ void FrameClock::publish()
     // belongs to the origin, not to the slope of the mapping.
     framesPerNs_.store(1e-9 / soundPerFrame_, std::memory_order_relaxed);
     settled_.store(rateKnown_ || lockedFor_ >= kSettleSeconds, std::memory_order_relaxed);
-    const double perFrame = fitted_.secondsPerFrame;
+    // The measurement given out is the line's, or one kept from before the last jump until
+    // the new line spans nine tenths of it (a full line's span varies a little).
+    const bool current = fitted_.secondsPerFrame > 0 && line_.span() >= 0.9 * keptSpan_;
+    const CallbackLine::Slope &fit = current ? fitted_ : kept_;
+    const double perFrame = fit.secondsPerFrame;
     fittedRate_.store(perFrame > 0 ? 1 / perFrame : 0, std::memory_order_relaxed);
-    fittedRateError_.store(perFrame > 0 ? fitted_.standardError / (perFrame * perFrame) : 0,
+    fittedRateError_.store(perFrame > 0 ? fit.standardError / (perFrame * perFrame) : 0,
                            std::memory_order_relaxed);
-    fittedSpan_.store(perFrame > 0 ? line_.span() : 0, std::memory_order_relaxed);
+    fittedSpan_.store(perFrame > 0 ? (current ? line_.span() : keptSpan_) : 0,
+                      std::memory_order_relaxed);
     sequence_.store(s + 2, std::memory_order_release);
 }
 

@@ -83,7 +83,8 @@ public:
     void serverRanDry();
 
     Mapping mapping() const;
-    // The device's rate from the fitted line, once it spans kFitSpanSeconds; zero before.
+    // The device's rate from the fitted line, once it spans kFitSpanSeconds, or from the line
+    // before the last jump while the new one is much shorter; zero before.
     MeasuredRate measuredRate() const;
 
     // How many times the loop (re)started: 1 after a clean run.
@@ -137,6 +138,7 @@ private:
     void follow(std::int64_t frame, int frames, double error);
     double takeStep(double error);
     void followSound(bool keepPhase, double heardStep);
+    void keepFit();
     bool seenJump(double error);
     void publish();
     template <typename Read> bool readConsistent(Read read) const;
@@ -168,6 +170,8 @@ private:
     double dryErrors_[kDryRequests] = {};
     CallbackLine line_;          // the steady requests since the last start
     CallbackLine::Slope fitted_; // the line's, once it is long enough
+    CallbackLine::Slope kept_;   // the longest line's before a jump, and its span
+    double keptSpan_ = 0;
 
     std::atomic<unsigned> sequence_{0};
     std::atomic<std::int64_t> originNs_{0};
