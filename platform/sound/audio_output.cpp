@@ -35,10 +35,17 @@ struct AudioOutput::Session : StreamFeed {
 
     void asked(int frames, std::int64_t nowNs) override
     {
-        const int steps = clock.heardSteps();
+        const int heard = clock.heardSteps(), steps = clock.steps();
         clock.update(framesWritten, frames, nowNs);
-        if (clock.heardSteps() != steps)
+        if (clock.heardSteps() != heard) {
             clockStepAt.note(framesWritten);
+        } else if (clock.steps() != steps) {
+            // Where the sound broke, if it did: the frames then heard lay the lead before the
+            // first one asked for late.
+            const auto lead = stream->lead().count() * std::int64_t(stream->rate()) / 1'000'000'000;
+            requestJumpAt.note(clock.jumpFrame() - lead);
+            requestJumps.fetch_add(1, std::memory_order_relaxed);
+        }
     }
     void render(float *out, int frames) override
     {
@@ -66,8 +73,10 @@ struct AudioOutput::Session : StreamFeed {
     // Written by the stream's thread.
     std::int64_t framesWritten = 0;
     std::atomic<int> dropouts{0};
+    std::atomic<int> requestJumps{0};
     FrameLog<256> dropoutAt;
     FrameLog<256> clockStepAt;
+    FrameLog<256> requestJumpAt;
 };
 
 namespace {
@@ -170,10 +179,11 @@ AudioOutput::Stats AudioOutput::stats() const
     s.onsets = session.mixer.onsets();
     s.clockRestarts = session.clock.restarts();
     s.clockSteps = session.clock.heardSteps();
-    s.requestJumps = session.clock.steps();
+    s.requestJumps = session.requestJumps.load(std::memory_order_relaxed);
     s.dropouts = session.dropouts.load(std::memory_order_relaxed);
     s.dropoutAt = session.dropoutAt.frames();
     s.clockStepAt = session.clockStepAt.frames();
+    s.requestJumpAt = session.requestJumpAt.frames();
     s.realtime = session.stream->thread().realtime();
     return s;
 }

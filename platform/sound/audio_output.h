@@ -55,12 +55,14 @@ public:
         ClickMixer::Stats mixer;
         int clockRestarts = 0;                 // the frame clock's (re)starts: 1 after a clean run
         int clockSteps = 0;                    // jumps of the sound's timeline the clock took over
-        int requestJumps = 0;                  // jumps of the requests' times, heard or not
+        int requestJumps = 0;                  // jumps of the requests alone, not the sound's
         int dropouts = 0;                      // times the server said it ran dry
         std::vector<std::int64_t> onsets;      // frames at which clicks started
         std::vector<std::int64_t> dropoutAt;   // frames at which the server ran dry
         std::vector<std::int64_t> clockStepAt; // frames at which the clock took a jump over
-        bool realtime = false;                 // the stream's thread runs with real-time scheduling
+        // Where the sound broke, had it broken, at each jump of the requests alone.
+        std::vector<std::int64_t> requestJumpAt;
+        bool realtime = false; // the stream's thread runs with real-time scheduling
     };
     Stats stats() const;
 

@@ -23,6 +23,25 @@ double CallbackLine::span() const
     return seconds_[std::size_t(newest)] - seconds_[std::size_t(oldest())];
 }
 
+void CallbackLine::startAgain(double minSpan)
+{
+    const double spans = span();
+    if (size_ >= 3 && spans >= minSpan && spans > kept_.span)
+        kept_ = {slope(), spans};
+    size_ = 0;
+    next_ = 0;
+    slope_ = {};
+    addsSinceFit_ = 0;
+}
+
+CallbackLine::Measurement CallbackLine::measurement(double minSpan)
+{
+    const double spans = span();
+    if (size_ >= 3 && spans >= minSpan && spans >= 0.9 * kept_.span)
+        return {slope(), spans};
+    return kept_;
+}
+
 CallbackLine::Slope CallbackLine::slope()
 {
     // Moving every time by the same amount (a jump) leaves the slope as it was.

@@ -15,13 +15,15 @@ class CallbackLine
 public:
     static constexpr int kCapacity = 2048; // 43 s of 1008-frame buffers at 48 kHz
 
+    // Forgets everything, the kept measurement too.
     void clear()
     {
-        size_ = 0;
-        next_ = 0;
-        slope_ = {};
-        addsSinceFit_ = 0;
+        startAgain(0);
+        kept_ = {};
     }
+    // Starts again after a jump of the times, which would bend the line. The fit so far, if it
+    // spans `minSpan` and longer than the one kept, is kept as the measurement (see below).
+    void startAgain(double minSpan);
     // The callback asking for `frame` came at `seconds` (from any fixed origin).
     void add(std::int64_t frame, double seconds);
 
@@ -38,6 +40,15 @@ public:
     Slope slope();
     static constexpr int kRefitAdds = 16;
 
+    // The rate to give out: the line's once it spans `minSpan`, and nine tenths of the span
+    // of the one kept at the last jump (a full line's span varies a little); until then the
+    // kept one, so that a jump does not set the measurement back to nothing.
+    struct Measurement {
+        Slope slope;
+        double span = 0;
+    };
+    Measurement measurement(double minSpan);
+
 private:
     int oldest() const { return size_ < kCapacity ? 0 : next_; }
     Slope fit() const;
@@ -48,6 +59,7 @@ private:
     int next_ = 0;
     Slope slope_;          // the last fit's, 0 before the first
     int addsSinceFit_ = 0; // callbacks added since then
+    Measurement kept_;
 };
 
 } // namespace platform

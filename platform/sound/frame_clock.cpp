@@ -25,20 +25,17 @@ void FrameClock::start(std::int64_t frame, int frames, std::int64_t nowNs)
     n0_ = frame;
     n1_ = frame + frames;
     lockedFor_ = 0;
-    soundT_ = 0;
-    soundN_ = frame;
-    soundPerFrame_ = perFrame_;
+    sound_.follow(0, frame, perFrame_);
     recentCount_ = 0;
     lastStep_ = 0;
     lastDrift_ = 0;
     sinceStep_ = 0;
     usualError_ = frames * perFrame_; // wide open until the loop has seen how requests fall
-    line_.clear();
+    if (rateKnown_)
+        line_.startAgain(kFitSpanSeconds);
+    else
+        line_.clear();
     fitted_ = {};
-    if (!rateKnown_) {
-        kept_ = {};
-        keptSpan_ = 0;
-    }
     restarts_.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -102,6 +99,8 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
         steps_.fetch_add(1, std::memory_order_relaxed);
     } else {
         step = takeStep(error);
+        if (step != 0)
+            jumpFrame_.store(frame - (kStepRequests - 1) * frames, std::memory_order_relaxed);
     }
     ++sinceStep_;
     if (step != 0) {
@@ -125,8 +124,7 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
         // the line starts again, and the rate, known by now, moves as slowly as in a long lock
         // meanwhile.
         recentCount_ = 0;
-        keepFit();
-        line_.clear();
+        line_.startAgain(kFitSpanSeconds);
         rateKnown_ = rateKnown_ || lockedFor_ >= kKeepRateSeconds;
     }
     // The line takes the requests that come as usual; a late one is the thread's lateness,
@@ -167,41 +165,28 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
     followSound(keepPhase, announced ? step : 0);
 }
 
-// The sound's timeline: the loop's own until it has settled, or where the server does not
-// tell of its silences. Otherwise it runs on from where it settled, at the nominal rate until
-// the fitted one is there, and moves only by the silences the server told of.
+// The mapping follows the loop until it has settled, or where the server does not tell of its
+// silences; otherwise it is the sound's timeline, run on at the measured rate (the loop's own
+// is too rough) or, before there is one, the nominal.
 void FrameClock::followSound(bool keepPhase, double heardStep)
 {
     if (!keepPhase) {
-        soundT_ = t0_;
-        soundN_ = n0_;
-        soundPerFrame_ = perFrame_;
+        sound_.follow(t0_, n0_, perFrame_);
         return;
     }
-    soundT_ += double(n0_ - soundN_) * soundPerFrame_ + heardStep;
-    soundN_ = n0_;
-    // The fitted rate, or the one fitted before the last jump: the loop's own is too rough.
-    soundPerFrame_ = fitted_.secondsPerFrame > 0 ? fitted_.secondsPerFrame
-                     : kept_.secondsPerFrame > 0 ? kept_.secondsPerFrame
-                                                 : 1 / nominalRate_;
-    // Requests far earlier than the sound's timeline leave a click too little time to be
-    // written; far later ones are no longer a server's cycles. Either way the sound's timeline
-    // takes the requests' phase again, as after a silence.
-    const double later = t0_ - soundT_;
-    if (later < -kEarlyLimitSeconds || later > kLateLimitSeconds) {
-        soundT_ = t0_;
+    const double measured = measurement().slope.secondsPerFrame;
+    if (sound_.runOn(t0_, n0_, measured > 0 ? measured : 1 / nominalRate_, heardStep))
         heardSteps_.fetch_add(1, std::memory_order_relaxed);
-    }
 }
 
-// The line starts again after a jump; the rate measured so far stays given out until the new
-// line spans longer, so that a jump does not set the measurement back to nothing.
-void FrameClock::keepFit()
+CallbackLine::Measurement FrameClock::measurement()
 {
-    if (fitted_.secondsPerFrame > 0 && line_.span() > keptSpan_) {
-        kept_ = fitted_;
-        keptSpan_ = line_.span();
-    }
+    const CallbackLine::Measurement m = line_.measurement(kFitSpanSeconds);
+    const double perFrame = m.slope.secondsPerFrame;
+    if (tuning_.silenceAnnounced && perFrame > 0 &&
+        std::abs(1 / (perFrame * nominalRate_) - 1) > kServerRateLimit)
+        return {};
+    return m;
 }
 
 // Single late or early requests are scatter, and a run of late ones that then come in a burst
@@ -235,22 +220,19 @@ void FrameClock::publish()
     const unsigned s = sequence_.load(std::memory_order_relaxed);
     sequence_.store(s + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    originNs_.store(baseNs_ + std::int64_t(std::llround(soundT_ * 1e9)), std::memory_order_relaxed);
-    originFrame_.store(double(soundN_), std::memory_order_relaxed);
+    originNs_.store(baseNs_ + std::int64_t(std::llround(sound_.seconds() * 1e9)),
+                    std::memory_order_relaxed);
+    originFrame_.store(double(sound_.frame()), std::memory_order_relaxed);
     // The rate comes from the filtered rate alone: the phase correction of this one update
     // belongs to the origin, not to the slope of the mapping.
-    framesPerNs_.store(1e-9 / soundPerFrame_, std::memory_order_relaxed);
+    framesPerNs_.store(1e-9 / sound_.perFrame(), std::memory_order_relaxed);
     settled_.store(rateKnown_ || lockedFor_ >= kSettleSeconds, std::memory_order_relaxed);
-    // The measurement given out is the line's, or one kept from before the last jump until
-    // the new line spans nine tenths of it (a full line's span varies a little).
-    const bool current = fitted_.secondsPerFrame > 0 && line_.span() >= 0.9 * keptSpan_;
-    const CallbackLine::Slope &fit = current ? fitted_ : kept_;
+    const auto [fit, span] = measurement();
     const double perFrame = fit.secondsPerFrame;
     fittedRate_.store(perFrame > 0 ? 1 / perFrame : 0, std::memory_order_relaxed);
     fittedRateError_.store(perFrame > 0 ? fit.standardError / (perFrame * perFrame) : 0,
                            std::memory_order_relaxed);
-    fittedSpan_.store(perFrame > 0 ? (current ? line_.span() : keptSpan_) : 0,
-                      std::memory_order_relaxed);
+    fittedSpan_.store(perFrame > 0 ? span : 0, std::memory_order_relaxed);
     sequence_.store(s + 2, std::memory_order_release);
 }
 

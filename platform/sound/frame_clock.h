@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sound/callback_line.h"
+#include "platform/sound/sound_timeline.h"
 
 #include <atomic>
 #include <cstdint>
@@ -61,12 +62,8 @@ public:
         // same in kStepRequests requests in a row, is taken over at once: not every server
         // says when it played silence (PipeWire's graph can skip cycles unannounced).
         double stepSeconds = 0.0005;
-        // The server says each time it played silence in the stream's place (PulseAudio and
-        // PipeWire do). The times of its requests then say nothing more of where the sound is:
-        // they move by whole server cycles now and then while the sound goes on unbroken
-        // (recorded on PipeWire: 11 to 32 ms later, with no gap in the sink's output). Once the
-        // mapping has settled, it keeps the phase it settled on, follows the requests' rate,
-        // and moves only by the silences the server tells of.
+        // The server says each time it played silence in the stream's place: the mapping is
+        // then the sound's timeline, not the requests' (see SoundTimeline).
         bool silenceAnnounced = false;
     };
 
@@ -91,8 +88,17 @@ public:
     int restarts() const { return restarts_.load(std::memory_order_relaxed); }
     // How many jumps of the request times were taken over.
     int steps() const { return steps_.load(std::memory_order_relaxed); }
-    // How many of those moved the mapping: with silence announced, only the silences.
+    // How many jumps the mapping took: all of those, or with silence announced, the silences
+    // told of and the requests' phase taken again.
     int heardSteps() const { return heardSteps_.load(std::memory_order_relaxed); }
+    // The first frame asked for late (or early) in the last jump of the requests.
+    std::int64_t jumpFrame() const { return jumpFrame_.load(std::memory_order_relaxed); }
+
+    // A server's sink runs within this of its nominal rate (the null sinks measured +55 and
+    // +0.4 ppm, sound cards within 100). Fitted through requests that jumped by whole server
+    // cycles, a line can be bent far beyond (2300 ppm measured on PipeWire); with silence
+    // announced, such a measurement is not given out.
+    static constexpr double kServerRateLimit = 500e-6;
 
     // A request further off its prediction than this, or than kRestartRequests requests, means
     // the stream restarted or stalled: the loop starts again.
@@ -128,17 +134,13 @@ public:
     static constexpr double kFitSpanSeconds = 5.0;
     static constexpr double kFitUsualErrors = 4;
     static constexpr double kFitFloorSeconds = 2e-5;
-    // With silence announced: requests that come this much earlier, or later, than the
-    // sound's timeline are followed in one step (see followSound).
-    static constexpr double kEarlyLimitSeconds = 0.02;
-    static constexpr double kLateLimitSeconds = 0.06;
 
 private:
     void start(std::int64_t frame, int frames, std::int64_t nowNs);
     void follow(std::int64_t frame, int frames, double error);
     double takeStep(double error);
     void followSound(bool keepPhase, double heardStep);
-    void keepFit();
+    CallbackLine::Measurement measurement();
     bool seenJump(double error);
     void publish();
     template <typename Read> bool readConsistent(Read read) const;
@@ -152,11 +154,8 @@ private:
     double t0_ = 0, t1_ = 0; // filtered times at which frames n0_ and n1_ are asked for
     double perFrame_ = 0;    // filtered seconds per frame
     std::int64_t n0_ = 0, n1_ = 0;
-    double lockedFor_ = 0; // seconds since the last start
-    // The sound's timeline (see Tuning::silenceAnnounced): frame soundN_ is heard at soundT_.
-    double soundT_ = 0;
-    std::int64_t soundN_ = 0;
-    double soundPerFrame_ = 0;
+    double lockedFor_ = 0;              // seconds since the last start
+    SoundTimeline sound_;               // what the mapping gives out
     bool rateKnown_ = false;            // perFrame_ was measured before this start
     double recent_[kStepRequests] = {}; // the last prediction errors, s
     int recentNext_ = 0;                // where the next one goes
@@ -170,8 +169,6 @@ private:
     double dryErrors_[kDryRequests] = {};
     CallbackLine line_;          // the steady requests since the last start
     CallbackLine::Slope fitted_; // the line's, once it is long enough
-    CallbackLine::Slope kept_;   // the longest line's before a jump, and its span
-    double keptSpan_ = 0;
 
     std::atomic<unsigned> sequence_{0};
     std::atomic<std::int64_t> originNs_{0};
@@ -184,6 +181,7 @@ private:
     std::atomic<int> restarts_{0};
     std::atomic<int> steps_{0};
     std::atomic<int> heardSteps_{0};
+    std::atomic<std::int64_t> jumpFrame_{0};
 };
 
 } // namespace platform
