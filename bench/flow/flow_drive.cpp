@@ -89,6 +89,7 @@ int main(int argc, char *argv[])
     list("frames.onsets", out.onsets);
     list("frames.dropouts", out.dropoutAt);
     list("frames.clock_steps", out.clockStepAt);
+    list("frames.request_jumps", out.requestJumpAt);
     list("frames.grid_relaid", s.grid.relaid);
     std::fflush(stdout);
     return 0;

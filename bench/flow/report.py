@@ -1,8 +1,8 @@
 """Prints the user-flow bench's figures: report.py FOLDER TEMPO.
 
 Each run's file holds the driver's "key value" lines (with the output frames at which clicks
-started, the server said it ran dry, the clock took a jump over, and the grid was laid again)
-and the onsets found in the recording. Recorded and started clicks are matched in order. A
+started, the server said it ran dry, the clock took a jump over, the requests alone jumped, and
+the grid was laid again) and the onsets found in the recording. Recorded and started clicks are matched in order. A
 dropout the program detected is left out of the spread and the worst error, and counted: the
 interval that holds it, and the interval ending at the first click put back on time after it
 (the clicks after a dropout keep their spacing until they lag by more than the bound; the
@@ -50,7 +50,8 @@ def pwtop_errors(path):
 def measure(run, ideal_frames):
     rec = run["rec.onsets"]
     started = run.get("frames.onsets", [])
-    marks = run.get("frames.dropouts", []) + run.get("frames.clock_steps", [])
+    marks = (run.get("frames.dropouts", []) + run.get("frames.clock_steps", [])
+             + run.get("frames.request_jumps", []))
     relaid = run.get("frames.grid_relaid", [])
     back = {min((r for r in relaid if r >= d), default=None) for d in marks} - {None}
     matched = len(rec) == len(started) and len(rec) > 1
@@ -94,9 +95,11 @@ def main():
 
     print(f"tempo {tempo:g} bpm, ideal interval {ideal_frames:.1f} frames; spread and worst error "
           "leave out the intervals a dropout the program detected moved (where it fell, and the "
-          "step back on time); mean: the intervals written, at the grid's rate")
+          "step back on time); dry: the server said it ran dry; jumps: of the sound's timeline; "
+          "req: of the requests alone, which may or may not have broken the sound; "
+          "mean: the intervals written, at the grid's rate")
     head = (f"{'run':24}{'start s':>8}{'clicks':>7}{'late':>5}{'spread fr':>10}{'spread ms':>10}"
-            f"{'worst ms':>9}{'mean-ideal ms':>14}{'dry':>4}{'jumps':>6}{'left out':>9}"
+            f"{'worst ms':>9}{'mean-ideal ms':>14}{'dry':>4}{'jumps':>6}{'req':>4}{'left out':>9}"
             f"{'pw-top ERR':>11}  histogram (frames off the ideal: intervals)")
     order = {"pulseaudio": 0, "pipewire": 1, "quiet": 0, "loaded": 1}
     for (server, load_), runs in sorted(conditions.items(),
@@ -116,6 +119,7 @@ def main():
                   f"{run.get('sound.late', '?'):>5}{m['spread']:10.2f}{m['spread'] / RATE * 1000:10.4f}"
                   f"{m['worst']:9.4f}{m['mean_ms'] - 60000.0 / tempo:14.6f}"
                   f"{run.get('sound.dropouts', '?'):>4}{run.get('sound.clock_steps', '?'):>6}"
+                  f"{run.get('sound.request_jumps', '-'):>4}"
                   f"{m['excluded']:9}{'' if err is None else err:>11}  {hist}")
         print(f"runs with spread <= 2 frames: {good_spread} of {len(runs)}; "
               f"worst error <= 1 ms: {good_worst} of {len(runs)}")

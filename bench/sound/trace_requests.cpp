@@ -4,8 +4,11 @@
 // previous request, and "dropout" where the server said it ran dry. With --stall-at S --stall-ms
 // M the stream's thread sleeps M ms at S seconds, as on a machine stalled by its host, so that
 // the server runs dry. With --realtime the thread runs with real-time scheduling where allowed.
+// With --clicks the stream carries a click every 12000 frames, counted in frames from 1.5 s on,
+// so that a recording of the sink shows where the server broke the sound: every interval is
+// 12000 frames unless the server played silence in between.
 //
-//   cadrel_trace_requests SECONDS [--stall-at S --stall-ms M] [--realtime] > trace.txt
+//   cadrel_trace_requests SECONDS [--stall-at S --stall-ms M] [--realtime] [--clicks] > trace
 // The traces under tests/sound/traces are made with this, and replayed by the placement tests.
 #include "platform/sound/pulse_stream.h"
 #include "platform/sound/sdl_stream.h"
@@ -43,7 +46,17 @@ public:
             stallMs_ = 0;
         }
     }
-    void render(float *out, int frames) override { std::fill(out, out + 2 * frames, 0.0f); }
+    void clickFrom(std::int64_t frame) { firstClick_ = frame; }
+    void render(float *out, int frames) override
+    {
+        std::fill(out, out + 2 * frames, 0.0f);
+        for (int i = 0; i < frames && firstClick_ >= 0; ++i) {
+            const std::int64_t k = written_ + i - firstClick_;
+            if (k >= 0 && k % kClickEvery < kClickFrames)
+                out[2 * i] = out[2 * i + 1] = 0.5f;
+        }
+        written_ += frames;
+    }
     void dropout(std::int64_t) override { note({0, platform::monotonicNs()}); }
 
     std::vector<Event> events() const
@@ -65,6 +78,10 @@ private:
     std::atomic<std::size_t> count_{0};
     std::int64_t stallNs_ = 0;
     int stallMs_ = 0;
+    static constexpr std::int64_t kClickEvery = 12000;
+    static constexpr std::int64_t kClickFrames = 24;
+    std::int64_t firstClick_ = -1;
+    std::int64_t written_ = 0; // stream thread only
 };
 
 } // namespace
@@ -72,14 +89,15 @@ private:
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s SECONDS [--stall-at S --stall-ms M] [--realtime]\n",
+        std::fprintf(stderr,
+                     "usage: %s SECONDS [--stall-at S --stall-ms M] [--realtime] [--clicks]\n",
                      argv[0]);
         return 2;
     }
     const int seconds = std::atoi(argv[1]);
     double stallAt = 0;
     int stallMs = 0;
-    bool realtime = false;
+    bool realtime = false, clicks = false;
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--stall-at" && i + 1 < argc)
@@ -88,6 +106,8 @@ int main(int argc, char **argv)
             stallMs = std::atoi(argv[++i]);
         else if (arg == "--realtime")
             realtime = true;
+        else if (arg == "--clicks")
+            clicks = true;
     }
     const platform::SoundBudget budget;
     std::unique_ptr<platform::OutputStream> stream;
@@ -97,6 +117,8 @@ int main(int argc, char **argv)
     else
         stream = std::make_unique<platform::SdlStream>(budget.rate, budget.bufferFrames);
     Recorder recorder(std::size_t(seconds) * 1000 + 1000);
+    if (clicks) // a frame counted from the start, well after the stream has settled
+        recorder.clickFrom(std::int64_t(1.5 * budget.rate));
     recorder.stallAt(platform::monotonicNs() + std::int64_t(stallAt * 1e9), stallMs);
     std::string error;
     if (!stream->open(recorder, error)) {
