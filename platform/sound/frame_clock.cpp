@@ -217,61 +217,29 @@ double FrameClock::takeStep(double error)
 
 void FrameClock::publish()
 {
-    const unsigned s = sequence_.load(std::memory_order_relaxed);
-    sequence_.store(s + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    originNs_.store(baseNs_ + std::int64_t(std::llround(sound_.seconds() * 1e9)),
-                    std::memory_order_relaxed);
-    originFrame_.store(double(sound_.frame()), std::memory_order_relaxed);
+    Snapshot snapshot;
     // The rate comes from the filtered rate alone: the phase correction of this one update
     // belongs to the origin, not to the slope of the mapping.
-    framesPerNs_.store(1e-9 / sound_.perFrame(), std::memory_order_relaxed);
-    settled_.store(rateKnown_ || lockedFor_ >= kSettleSeconds, std::memory_order_relaxed);
+    snapshot.mapping = {rateKnown_ || lockedFor_ >= kSettleSeconds,
+                        baseNs_ + std::int64_t(std::llround(sound_.seconds() * 1e9)),
+                        double(sound_.frame()), 1e-9 / sound_.perFrame()};
     const auto [fit, span] = measurement();
     const double perFrame = fit.secondsPerFrame;
-    fittedRate_.store(perFrame > 0 ? 1 / perFrame : 0, std::memory_order_relaxed);
-    fittedRateError_.store(perFrame > 0 ? fit.standardError / (perFrame * perFrame) : 0,
-                           std::memory_order_relaxed);
-    fittedSpan_.store(perFrame > 0 ? span : 0, std::memory_order_relaxed);
-    sequence_.store(s + 2, std::memory_order_release);
-}
-
-template <typename Read> bool FrameClock::readConsistent(Read read) const
-{
-    for (;;) {
-        const unsigned before = sequence_.load(std::memory_order_acquire);
-        if (before & 1)
-            continue;
-        read();
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (sequence_.load(std::memory_order_relaxed) == before)
-            return before != 0;
-    }
+    if (perFrame > 0)
+        snapshot.rate = {1 / perFrame, fit.standardError / (perFrame * perFrame), span};
+    published_.write(snapshot);
 }
 
 FrameClock::Mapping FrameClock::mapping() const
 {
-    Mapping m;
-    bool settled = false;
-    const bool published = readConsistent([&] {
-        m.originNs = originNs_.load(std::memory_order_relaxed);
-        m.originFrame = originFrame_.load(std::memory_order_relaxed);
-        m.framesPerNs = framesPerNs_.load(std::memory_order_relaxed);
-        settled = settled_.load(std::memory_order_relaxed);
-    });
-    m.valid = published && settled;
-    return m;
+    const auto snapshot = published_.read();
+    return snapshot ? snapshot->mapping : Mapping{};
 }
 
 MeasuredRate FrameClock::measuredRate() const
 {
-    MeasuredRate r;
-    readConsistent([&] {
-        r.framesPerSecond = fittedRate_.load(std::memory_order_relaxed);
-        r.standardError = fittedRateError_.load(std::memory_order_relaxed);
-        r.spanSeconds = fittedSpan_.load(std::memory_order_relaxed);
-    });
-    return r;
+    const auto snapshot = published_.read();
+    return snapshot ? snapshot->rate : MeasuredRate{};
 }
 
 } // namespace platform

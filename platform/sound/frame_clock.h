@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sound/callback_line.h"
+#include "platform/sound/published.h"
 #include "platform/sound/sound_timeline.h"
 
 #include <atomic>
@@ -143,7 +144,6 @@ private:
     CallbackLine::Measurement measurement();
     bool seenJump(double error);
     void publish();
-    template <typename Read> bool readConsistent(Read read) const;
 
     double nominalRate_;
     Tuning tuning_;
@@ -170,14 +170,11 @@ private:
     CallbackLine line_;          // the steady requests since the last start
     CallbackLine::Slope fitted_; // the line's, once it is long enough
 
-    std::atomic<unsigned> sequence_{0};
-    std::atomic<std::int64_t> originNs_{0};
-    std::atomic<double> originFrame_{0};
-    std::atomic<double> framesPerNs_{0};
-    std::atomic<bool> settled_{false};
-    std::atomic<double> fittedRate_{0};      // frames per second, 0 while unknown
-    std::atomic<double> fittedRateError_{0}; // its standard error
-    std::atomic<double> fittedSpan_{0};      // seconds the line spans
+    struct Snapshot {
+        Mapping mapping;
+        MeasuredRate rate;
+    };
+    Published<Snapshot> published_;
     std::atomic<int> restarts_{0};
     std::atomic<int> steps_{0};
     std::atomic<int> heardSteps_{0};
