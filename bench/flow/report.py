@@ -111,8 +111,8 @@ def main():
             if m is None:
                 print(f"{name:24} no clicks measured")
                 continue
-            good_spread += m["spread"] <= 2.0
-            good_worst += m["worst"] <= 1.0
+            good_spread += m["spread"] <= 2.0 + 1e-6  # onsets are found to a fraction of a frame
+            good_worst += m["worst"] <= 1.0 + 1e-9
             hist = " ".join(f"{k}:{v}" for k, v in sorted(m["histogram"].items()))
             clicks = run.get("sound.clicks", "?") + ("" if m["matched"] else "*")
             print(f"{name:24}{float(run.get('start_after_launch_s', 'nan')):8.2f}{clicks:>7}"
