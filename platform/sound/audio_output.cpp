@@ -44,7 +44,6 @@ struct AudioOutput::Session : StreamFeed {
             // first one asked for late.
             const auto lead = stream->lead().count() * std::int64_t(stream->rate()) / 1'000'000'000;
             requestJumpAt.note(clock.jumpFrame() - lead);
-            requestJumps.fetch_add(1, std::memory_order_relaxed);
         }
     }
     void render(float *out, int frames) override
@@ -73,7 +72,6 @@ struct AudioOutput::Session : StreamFeed {
     // Written by the stream's thread.
     std::int64_t framesWritten = 0;
     std::atomic<int> dropouts{0};
-    std::atomic<int> requestJumps{0};
     FrameLog<256> dropoutAt;
     FrameLog<256> clockStepAt;
     FrameLog<256> requestJumpAt;
@@ -179,7 +177,7 @@ AudioOutput::Stats AudioOutput::stats() const
     s.onsets = session.mixer.onsets();
     s.clockRestarts = session.clock.restarts();
     s.clockSteps = session.clock.heardSteps();
-    s.requestJumps = session.requestJumps.load(std::memory_order_relaxed);
+    s.requestJumps = int(session.requestJumpAt.count());
     s.dropouts = session.dropouts.load(std::memory_order_relaxed);
     s.dropoutAt = session.dropoutAt.frames();
     s.clockStepAt = session.clockStepAt.frames();

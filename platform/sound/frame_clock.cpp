@@ -100,7 +100,7 @@ void FrameClock::follow(std::int64_t frame, int frames, double error)
     } else {
         step = takeStep(error);
         if (step != 0)
-            jumpFrame_.store(frame - (kStepRequests - 1) * frames, std::memory_order_relaxed);
+            jumpFrame_ = frame - (kStepRequests - 1) * frames;
     }
     ++sinceStep_;
     if (step != 0) {

@@ -92,8 +92,9 @@ public:
     // How many jumps the mapping took: all of those, or with silence announced, the silences
     // told of and the requests' phase taken again.
     int heardSteps() const { return heardSteps_.load(std::memory_order_relaxed); }
-    // The first frame asked for late (or early) in the last jump of the requests.
-    std::int64_t jumpFrame() const { return jumpFrame_.load(std::memory_order_relaxed); }
+    // The first frame asked for late (or early) in the last jump of the requests; for the
+    // stream's thread, after update().
+    std::int64_t jumpFrame() const { return jumpFrame_; }
 
     // A server's sink runs within this of its nominal rate (the null sinks measured +55 and
     // +0.4 ppm, sound cards within 100). Fitted through requests that jumped by whole server
@@ -167,6 +168,7 @@ private:
     bool ranDry_ = false;               // a jump follows; the loop holds still until it is seen
     int sinceDry_ = 0;                  // requests since the server ran dry
     double dryErrors_[kDryRequests] = {};
+    std::int64_t jumpFrame_ = 0;
     CallbackLine line_;          // the steady requests since the last start
     CallbackLine::Slope fitted_; // the line's, once it is long enough
 
@@ -178,7 +180,6 @@ private:
     std::atomic<int> restarts_{0};
     std::atomic<int> steps_{0};
     std::atomic<int> heardSteps_{0};
-    std::atomic<std::int64_t> jumpFrame_{0};
 };
 
 } // namespace platform
