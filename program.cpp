@@ -3,10 +3,8 @@
 #include "platform/program_folder.h"
 
 Program::Program()
-    : metronome(beatTimer, sound,
-                core::soundPath(platform::programFolder(), platform::pathSeparator())),
+    : metronome(sound, core::soundPath(platform::programFolder(), platform::pathSeparator())),
       window(metronome)
 {
-    QObject::connect(&beatTimer, &platform::PeriodicTimer::tick, &metronome,
-                     &core::Metronome::tick);
+    QObject::connect(&sound, &platform::Sound::heard, &metronome, &core::Metronome::beatHeard);
 }

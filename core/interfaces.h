@@ -1,32 +1,29 @@
 #pragma once
 
-#include "core/beat_time.h"
-
+#include <chrono>
 #include <string>
 
 // What the metronome needs from the platform, and no more.
 namespace core {
 
-// The timer that gives the beat. Each restart begins a new run of beats: the first is due one
-// period after it (see BeatTime), and each tick is delivered to Metronome::tick.
-class BeatTimer
+// The beat as the listener hears it: runs of beats, each heard one period after the one before,
+// the first one period after the press that began the run. Each beat is reported, at the moment
+// it is heard, to Metronome::beatHeard; a beat not heard is never reported.
+class BeatSource
 {
 public:
-    virtual ~BeatTimer() = default;
-    // Ticks every `intervalMs` whole milliseconds, the beats falling on the exact `period`,
-    // counted from now.
-    virtual void restart(int intervalMs, BeatTime::Period period) = 0;
-};
+    using Clock = std::chrono::steady_clock;
 
-// Plays the click.
-class ClickPlayer
-{
-public:
-    virtual ~ClickPlayer() = default;
-    // Reads the wave file at `path` ahead of its first beat.
-    virtual void prepare(const std::string &path) = 0;
-    // Plays the wave file at `path` for `beat`, at its due time; returns at once.
-    virtual void play(const std::string &path, const BeatTime &beat) = 0;
+    virtual ~BeatSource() = default;
+    // Has the click (a wave file, narrow, in the file system's own bytes) read ahead of its
+    // first beat.
+    virtual void prepare(const std::string &clickPath) = 0;
+    // Begins a run at `press`; a run under way ends there, as with stop().
+    virtual void start(Clock::time_point press, double periodMs) = 0;
+    // Ends the run at `press`: no beat after it is heard or reported.
+    virtual void stop(Clock::time_point press) = 0;
+    // Whether the beats from now on sound the click.
+    virtual void setSoundOn(bool on) = 0;
 };
 
 } // namespace core

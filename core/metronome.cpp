@@ -4,44 +4,52 @@
 
 namespace core {
 
-Metronome::Metronome(BeatTimer &timer, ClickPlayer &player, std::string clickPath, QObject *parent)
-    : QObject(parent), m_timer(timer), m_player(player), m_clickPath(std::move(clickPath))
+Metronome::Metronome(BeatSource &source, std::string clickPath, QObject *parent)
+    : QObject(parent), m_source(source)
 {
-    m_timer.restart(kFirstIntervalMs, BeatTime::Period(kFirstIntervalMs * 1e6));
-    m_player.prepare(m_clickPath);
+    m_source.prepare(clickPath);
 }
 
+// A tempo change restarts the countdown: while running, the next beat comes one new period
+// after the change.
 void Metronome::setTempo(int bpm)
 {
     m_tempo = bpm;
-    applyTempo();
+    m_intervalMs = beatIntervalMs(bpm);
+    if (m_state == RunState::Running)
+        m_source.start(BeatSource::Clock::now(), beatPeriodMs(bpm));
     emit tempoApplied(bpm);
 }
 
-// Stop: no beat counts any more, and the timer restarts its countdown; the count, the
-// pendulum and the tempo stay as they are. Start: the first beat comes one period after.
+// Stop: no beat is heard after the press; the count, the pendulum and the tempo stay as they
+// are. Start: the first beat comes one period after the press. Beats heard before the press
+// are counted first.
 void Metronome::startOrStop()
 {
-    m_state = m_state == RunState::Running ? RunState::Stopped : RunState::Running;
+    const auto press = BeatSource::Clock::now();
+    if (m_state == RunState::Running) {
+        m_source.stop(press);
+        m_state = RunState::Stopped;
+    } else {
+        m_intervalMs = beatIntervalMs(m_tempo);
+        m_source.start(press, beatPeriodMs(m_tempo));
+        m_state = RunState::Running;
+    }
     emit runStateChanged(m_state);
-    applyTempo();
 }
 
-void Metronome::tick(const BeatTime &due)
+void Metronome::setSoundOn(bool on)
+{
+    m_soundOn = on;
+    m_source.setSoundOn(on);
+}
+
+void Metronome::beatHeard()
 {
     if (m_state != RunState::Running)
         return;
-    if (m_soundOn)
-        m_player.play(m_clickPath, due);
     m_count = advanceCount(m_count);
-    emit beat(m_count, due);
-}
-
-// The timer's interval is the tempo's whole milliseconds, and the beats fall on the exact
-// period of the tempo.
-void Metronome::applyTempo()
-{
-    m_timer.restart(beatIntervalMs(m_tempo), BeatTime::Period(beatPeriodMs(m_tempo) * 1e6));
+    emit beat(m_count);
 }
 
 } // namespace core

@@ -2,8 +2,8 @@
 // main() opens it, and after a moment (--start-after, in ms) the tempo is typed into the tempo
 // box with real key events, and the toggle pressed with a real mouse click. The metronome then
 // beats for --seconds and is stopped. Prints "key value" lines: when start was pressed, the
-// beats counted and the click facility's own figures, among them the jumps of the output
-// timeline it detected. Asserts nothing.
+// beats counted and the sound's own figures: clicks written, beats heard and taken back, the
+// server's dropouts. Asserts nothing.
 //
 //   cadrel_flow_drive [--start-after MS] [--tempo BPM] [--seconds S]
 #include "platform/text_box.h"
@@ -65,32 +65,19 @@ int main(int argc, char *argv[])
     waitMs(1000);
 
     const platform::Sound::Stats s = program.sound.stats();
-    const auto &out = s.stream;
     std::printf("tempo_box %s\n", qPrintable(box->text()));
-    std::printf("sound.output %s\nsound.device_open %d\nsound.realtime %d\nsound.rate %d\n",
-                s.outputKind, s.deviceOpen, out.realtime, s.rate);
-    std::printf("sound.clicks %lld\nsound.late %lld\nsound.min_lead_frames %lld\n",
-                static_cast<long long>(out.mixer.started), static_cast<long long>(out.mixer.late),
-                static_cast<long long>(out.mixer.minLead));
-    std::printf("sound.clock_restarts %d\nsound.clock_steps %d\nsound.dropouts %d\n",
-                out.clockRestarts, out.clockSteps, out.dropouts);
-    std::printf("sound.request_jumps %d\n", out.requestJumps);
-    std::printf("sound.grid_laid %d\nsound.grid_reanchored %d\nsound.grid_rate %.4f\n", s.grid.laid,
-                s.grid.reanchored, s.grid.rate);
-    std::printf("sound.grid_offset_frames %.2f\nsound.measured_rate %.4f\n", s.grid.offset,
-                s.measuredRate);
-    // Frames of the output stream, for placing the dropouts between the clicks.
-    const auto list = [](const char *key, const std::vector<std::int64_t> &frames) {
-        std::printf("%s", key);
-        for (const std::int64_t f : frames)
-            std::printf(" %lld", static_cast<long long>(f));
-        std::printf("\n");
-    };
-    list("frames.onsets", out.onsets);
-    list("frames.dropouts", out.dropoutAt);
-    list("frames.clock_steps", out.clockStepAt);
-    list("frames.request_jumps", out.requestJumpAt);
-    list("frames.grid_relaid", s.grid.relaid);
+    std::printf("sound.output %s\nsound.device_open %d\nsound.realtime %d\n",
+                s.output.output.c_str(), s.output.deviceOpen, s.output.realtime);
+    std::printf("sound.clicks %zu\nsound.placed %lld\nsound.heard %lld\nsound.taken_back %lld\n",
+                s.beats.onsets.size(), static_cast<long long>(s.beats.placed),
+                static_cast<long long>(s.beats.heard), static_cast<long long>(s.beats.takenBack));
+    std::printf("sound.dropouts %lld\nsound.takeovers %lld\n",
+                static_cast<long long>(s.beats.dropouts),
+                static_cast<long long>(s.beats.takeovers));
+    std::printf("frames.onsets");
+    for (const std::int64_t f : s.beats.onsets)
+        std::printf(" %lld", static_cast<long long>(f));
+    std::printf("\n");
     std::fflush(stdout);
     return 0;
 }

@@ -2,13 +2,16 @@
 
 #include "platform/sound/audio_thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 namespace platform {
 
-// The monotonic clock's now, in nanoseconds, as the feed is told when frames are asked for.
+class BeatEngine;
+
+// The monotonic clock's now, in nanoseconds: the clock every output tells its timing on.
 inline std::int64_t monotonicNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -16,47 +19,40 @@ inline std::int64_t monotonicNs()
         .count();
 }
 
-// What an output stream asks of the click facility, from the thread that feeds the device.
-class StreamFeed
-{
-public:
-    virtual ~StreamFeed() = default;
-    // The device asks for the next `frames` frames at `nowNs` on the monotonic clock; they are
-    // then rendered, in one piece or several.
-    virtual void asked(int frames, std::int64_t nowNs) = 0;
-    // Fills `frames` frames of interleaved floats, the next ones in the stream.
-    virtual void render(float *out, int frames) = 0;
-    // The server ran out of the stream's audio at frame `at` (counted from the stream's first)
-    // and played silence: everything after sounds later by the gap.
-    virtual void dropout(std::int64_t at) = 0;
-};
-
-// One way to the speakers: a PulseAudio or PipeWire server, or one of SDL's drivers. The
-// stream calls its feed from its own thread for every piece of audio the device takes.
+// One way to the listener: a PulseAudio or PipeWire server, one of SDL's drivers, or the silent
+// stand-in. From its own thread it has the beat engine fill every frame it plays, telling when
+// the first of them will be heard.
 class OutputStream
 {
 public:
     virtual ~OutputStream() = default;
-    // Opens the default device and starts it, writing what the feed renders. On failure
+    // Opens the default device and starts it as the engine's output `id`. Never called on the
+    // user-interface thread: a server may take its time to answer (a bounded one). On failure
     // returns false with the reason in `error`.
-    virtual bool open(StreamFeed &feed, std::string &error) = 0;
-    // Stops the feed for good; returns once it is no longer called.
+    virtual bool open(BeatEngine &engine, int id, std::string &error) = 0;
+    // Stops for good; returns once the engine is no longer called.
     virtual void close() = 0;
     // Open, and not lost since (a server can go away while the program runs).
     virtual bool alive() const = 0;
-    virtual int rate() const = 0;
-    virtual int channels() const = 0;
-    // From the moment a frame is asked for to the moment it is heard.
-    virtual std::chrono::nanoseconds lead() const = 0;
     virtual const char *name() const = 0;
-    // The stream's feed hears of every silence the server played in its place (dropout()).
-    virtual bool announcesSilence() const { return false; }
+    // Writes again the frames the engine took clicks back from, where the stream can.
+    virtual void takeBack() {}
+    // The engine has work again: a stream that paused while there was none plays again.
+    virtual void wake() {}
+    // Times the server played silence in the stream's place.
+    virtual int dropouts() const { return 0; }
 
-    // The thread that calls the feed.
+    // When the engine last filled for it (0: never), on the monotonic clock.
+    std::int64_t lastFillNs() const { return lastFill_.load(std::memory_order_relaxed); }
+    // The thread that calls the engine.
     AudioThread &thread() { return thread_; }
+
+protected:
+    void noteFill(std::int64_t ns) { lastFill_.store(ns, std::memory_order_relaxed); }
 
 private:
     AudioThread thread_;
+    std::atomic<std::int64_t> lastFill_{0};
 };
 
 } // namespace platform

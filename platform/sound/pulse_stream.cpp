@@ -1,38 +1,34 @@
 #include "platform/sound/pulse_stream.h"
 
+#include "platform/sound/beat_engine.h"
+
 #include <cstring>
 #include <pulse/pulseaudio.h>
 
 namespace platform {
 namespace {
 
-// A server that accepts the connection but never answers must not hang the window.
-constexpr pa_usec_t kAnswerWithin = 3 * PA_USEC_PER_SEC;
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 
-std::uint32_t bytes(SoundBudget::Ms length, int rate)
+std::uint32_t bytes(SoundSettings::Ms length, int rate)
 {
-    return std::uint32_t(length.count() / 1000.0 * rate) * std::uint32_t(kFrameBytes);
+    return std::uint32_t(length.count() * rate / 1000) * std::uint32_t(kFrameBytes);
 }
 
 } // namespace
 
-PulseStream::PulseStream(const SoundBudget &budget) : budget_(budget) {}
+PulseStream::PulseStream(const SoundSettings &settings) : settings_(settings) {}
 
 PulseStream::~PulseStream()
 {
     close();
 }
 
-std::chrono::nanoseconds PulseStream::lead() const
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(budget_.serverLead());
-}
-
-bool PulseStream::open(StreamFeed &feed, std::string &error)
+bool PulseStream::open(BeatEngine &engine, int id, std::string &error)
 {
     close();
-    feed_ = &feed;
+    engine_ = &engine;
+    id_ = id;
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
         error = "cannot start the PulseAudio client";
@@ -65,7 +61,7 @@ bool PulseStream::connect(std::string &error)
     }
     pa_context_set_state_callback(context_, &PulseStream::contextChanged, this);
     pa_context_rttime_new(
-        context_, pa_rtclock_now() + kAnswerWithin,
+        context_, pa_rtclock_now() + pa_usec_t(settings_.answerWithin.count()) * PA_USEC_PER_MSEC,
         [](pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self) {
             auto *me = static_cast<PulseStream *>(self);
             me->timedOut_ = true;
@@ -92,7 +88,7 @@ bool PulseStream::waitUntilReady(std::string &error)
         }
         pa_threaded_mainloop_wait(loop_);
     }
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, std::uint32_t(budget_.rate), 2};
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, std::uint32_t(settings_.rate), 2};
     stream_ = pa_stream_new(context_, "Click", &spec, nullptr);
     if (stream_ == nullptr) {
         error = pa_strerror(pa_context_errno(context_));
@@ -103,13 +99,15 @@ bool PulseStream::waitUntilReady(std::string &error)
     pa_stream_set_underflow_callback(stream_, &PulseStream::underflow, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
-    attr.tlength = bytes(budget_.serverTarget, budget_.rate);
+    attr.tlength = bytes(settings_.serverTarget, settings_.rate);
     attr.prebuf = std::uint32_t(-1);
-    attr.minreq = bytes(budget_.serverRequest, budget_.rate);
+    attr.minreq = bytes(settings_.serverRequest, settings_.rate);
     attr.fragsize = std::uint32_t(-1);
-    // The target is the whole latency, the sink's included, not only what waits in the queue.
-    if (pa_stream_connect_playback(stream_, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                   nullptr) < 0) {
+    // The target is the whole latency, the sink's included, not only what waits in the queue;
+    // the timing information is kept up to date and interpolated between updates.
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
+                                         PA_STREAM_AUTO_TIMING_UPDATE);
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
         error = pa_strerror(pa_context_errno(context_));
         return false;
     }
@@ -152,6 +150,8 @@ void PulseStream::close()
         thread().forget();
     }
     timedOut_ = false;
+    corked_ = false;
+    written_ = 0;
 }
 
 void PulseStream::contextChanged(pa_context *context, void *self)
@@ -170,30 +170,87 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
     pa_threaded_mainloop_signal(me->loop_, 0);
 }
 
+// When the next frame written will be heard: the server's playback time says which frame is
+// heard now; until it has told, the target latency stands in for it.
+std::int64_t PulseStream::firstHeardNs(std::int64_t nowNs)
+{
+    pa_usec_t played = 0;
+    if (pa_stream_get_time(stream_, &played) == 0) {
+        const std::int64_t heardNow = std::int64_t(played) * settings_.rate / 1'000'000;
+        return nowNs + (written_ - heardNow) * 1'000'000'000 / settings_.rate;
+    }
+    return nowNs + std::chrono::nanoseconds(settings_.serverTarget).count();
+}
+
 void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
 {
     auto *me = static_cast<PulseStream *>(self);
     me->thread().noteCurrent();
-    me->feed_->asked(int(bytes / kFrameBytes), monotonicNs());
+    const std::int64_t now = monotonicNs();
+    me->noteFill(now);
+    const std::int64_t heard = me->firstHeardNs(now);
+    const std::int64_t first = me->written_;
     while (bytes >= kFrameBytes) {
         void *data = nullptr;
         std::size_t size = bytes - bytes % kFrameBytes;
         if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr)
             return;
         size -= size % kFrameBytes;
-        me->feed_->render(static_cast<float *>(data), int(size / kFrameBytes));
+        const auto frames = int(size / kFrameBytes);
+        me->engine_->fill(me->id_, static_cast<float *>(data), frames, me->written_,
+                          heard + (me->written_ - first) * 1'000'000'000 / me->settings_.rate);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
+        me->written_ += frames;
         bytes -= size;
     }
+    // Nothing but silence to come: the device may rest until the beat starts again.
+    if (!me->corked_ && me->engine_->idle(now)) {
+        me->corked_ = true;
+        pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr);
+        if (op != nullptr)
+            pa_operation_unref(op);
+    }
+}
+
+void PulseStream::wake()
+{
+    if (loop_ == nullptr)
+        return;
+    pa_threaded_mainloop_lock(loop_);
+    if (corked_ && stream_ != nullptr) {
+        corked_ = false;
+        pa_operation *op = pa_stream_cork(stream_, 0, nullptr, nullptr);
+        if (op != nullptr)
+            pa_operation_unref(op);
+    }
+    pa_threaded_mainloop_unlock(loop_);
+}
+
+// The frames from the first click taken back to the end of the queue are written again over
+// what the server holds, and the write index ends where it was.
+void PulseStream::takeBack()
+{
+    if (loop_ == nullptr)
+        return;
+    pa_threaded_mainloop_lock(loop_);
+    const int frames = stream_ != nullptr ? engine_->rewrite(id_, rewritten_) : 0;
+    if (frames > 0) {
+        const auto size = std::size_t(frames) * kFrameBytes;
+        pa_stream_write(stream_, rewritten_.data(), size, nullptr, -std::int64_t(size),
+                        PA_SEEK_RELATIVE);
+    }
+    pa_threaded_mainloop_unlock(loop_);
 }
 
 void PulseStream::underflow(pa_stream *stream, void *self)
 {
     // The server says where it ran dry; requests it sent before saying so may have been
     // answered already.
+    auto *me = static_cast<PulseStream *>(self);
     const std::int64_t at = pa_stream_get_underflow_index(stream);
-    static_cast<PulseStream *>(self)->feed_->dropout(at < 0 ? -1 : at / std::int64_t(kFrameBytes));
+    me->dropouts_.fetch_add(1, std::memory_order_relaxed);
+    me->engine_->ranDry(me->id_, at < 0 ? -1 : at / std::int64_t(kFrameBytes));
 }
 
 } // namespace platform

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/sound/output_stream.h"
-#include "platform/sound/sound_budget.h"
+#include "platform/sound/sound_settings.h"
 
 #include <atomic>
-#include <chrono>
+#include <vector>
 
 struct pa_context;
 struct pa_stream;
@@ -13,25 +13,23 @@ struct pa_threaded_mainloop;
 namespace platform {
 
 // An output on a PulseAudio server, or on PipeWire through its PulseAudio server, as desktops
-// run them. The stream writes exactly what the server asks for, when it asks: so its requests
-// come as evenly as the server's own cycles, and they are the clock the clicks are placed by.
-// The server is asked for the budget's target latency and request size, and it says when it
-// ran dry.
+// run them. It writes what the server asks for, when it asks, a target latency ahead; the
+// server's timing information says when each frame written will be heard. While the engine has
+// nothing but silence to write, the stream is corked, so the device may suspend; clicks taken
+// back are written over in the server's queue.
 class PulseStream : public OutputStream
 {
 public:
-    explicit PulseStream(const SoundBudget &budget);
+    explicit PulseStream(const SoundSettings &settings);
     ~PulseStream() override;
 
-    bool open(StreamFeed &feed, std::string &error) override;
+    bool open(BeatEngine &engine, int id, std::string &error) override;
     void close() override;
     bool alive() const override { return alive_.load(std::memory_order_acquire); }
-    int rate() const override { return budget_.rate; }
-    int channels() const override { return 2; }
-    std::chrono::nanoseconds lead() const override;
     const char *name() const override { return "PulseAudio"; }
-    // Both PulseAudio and pipewire-pulse send an underflow for every silence they play.
-    bool announcesSilence() const override { return true; }
+    void takeBack() override;
+    void wake() override;
+    int dropouts() const override { return dropouts_.load(std::memory_order_relaxed); }
 
 private:
     static void contextChanged(pa_context *context, void *self);
@@ -40,14 +38,20 @@ private:
     static void underflow(pa_stream *stream, void *self);
     bool connect(std::string &error);
     bool waitUntilReady(std::string &error);
+    std::int64_t firstHeardNs(std::int64_t nowNs);
 
-    SoundBudget budget_;
-    StreamFeed *feed_ = nullptr;
+    SoundSettings settings_;
+    BeatEngine *engine_ = nullptr;
+    int id_ = -1;
     pa_threaded_mainloop *loop_ = nullptr;
     pa_context *context_ = nullptr;
     pa_stream *stream_ = nullptr;
-    bool timedOut_ = false; // the server did not answer in time (loop thread, under its lock)
+    bool timedOut_ = false;    // the server did not answer in time (loop thread, under its lock)
+    bool corked_ = false;      // under the loop's lock
+    std::int64_t written_ = 0; // frames written, the server's write index (loop's lock)
+    std::vector<float> rewritten_;
     std::atomic<bool> alive_{false};
+    std::atomic<int> dropouts_{0};
 };
 
 } // namespace platform

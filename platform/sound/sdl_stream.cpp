@@ -1,5 +1,7 @@
 #include "platform/sound/sdl_stream.h"
 
+#include "platform/sound/beat_engine.h"
+
 #include <chrono>
 #include <mutex>
 
@@ -40,10 +42,12 @@ SdlStream::~SdlStream()
     close();
 }
 
-bool SdlStream::open(StreamFeed &feed, std::string &error)
+bool SdlStream::open(BeatEngine &engine, int id, std::string &error)
 {
     close();
-    feed_ = &feed;
+    engine_ = &engine;
+    id_ = id;
+    written_ = 0;
     const std::lock_guard lock(sdlAudio());
     quietAlsa();
     // SDL would otherwise take over SIGINT and SIGTERM, and the program would no longer end
@@ -94,19 +98,17 @@ bool SdlStream::alive() const
     return device_ != 0 && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED;
 }
 
-std::chrono::nanoseconds SdlStream::lead() const
-{
-    // The buffer written now is played once the one before it has been.
-    return std::chrono::nanoseconds(std::int64_t(1e9) * bufferFrames_ / rate_);
-}
-
+// The buffer written now is heard once the one before it has been played.
 void SDLCALL SdlStream::callback(void *self, Uint8 *stream, int len)
 {
     auto *me = static_cast<SdlStream *>(self);
     me->thread().noteCurrent();
+    const std::int64_t now = monotonicNs();
+    me->noteFill(now);
     const int frames = len / int(2 * sizeof(float));
-    me->feed_->asked(frames, monotonicNs());
-    me->feed_->render(reinterpret_cast<float *>(stream), frames);
+    const std::int64_t heard = now + std::int64_t(me->bufferFrames_) * 1'000'000'000 / me->rate_;
+    me->engine_->fill(me->id_, reinterpret_cast<float *>(stream), frames, me->written_, heard);
+    me->written_ += frames;
 }
 
 } // namespace platform

@@ -8,20 +8,18 @@ namespace platform {
 
 // An output through SDL's audio drivers (ALSA where no sound server answers, or the driver
 // SDL_AUDIODRIVER names, such as the disk driver, which writes exactly what was played to a
-// file). The stream is stereo floats at the rate asked for, in buffers of the size asked for;
-// SDL converts where the device wants something else.
+// file). SDL holds what the callback wrote until the device takes it, so clicks cannot be
+// taken back from it. The stream is stereo floats at the rate asked for, in buffers of the size
+// asked for; SDL converts where the device wants something else.
 class SdlStream : public OutputStream
 {
 public:
     SdlStream(int rate, int bufferFrames);
     ~SdlStream() override;
 
-    bool open(StreamFeed &feed, std::string &error) override;
+    bool open(BeatEngine &engine, int id, std::string &error) override;
     void close() override;
     bool alive() const override;
-    int rate() const override { return rate_; }
-    int channels() const override { return 2; }
-    std::chrono::nanoseconds lead() const override;
     const char *name() const override { return "SDL"; }
 
 private:
@@ -29,7 +27,9 @@ private:
 
     int rate_;
     int bufferFrames_;
-    StreamFeed *feed_ = nullptr;
+    BeatEngine *engine_ = nullptr;
+    int id_ = -1;
+    std::int64_t written_ = 0; // frames written (the callback's thread)
     bool subsystem_ = false;
     SDL_AudioDeviceID device_ = 0;
 };

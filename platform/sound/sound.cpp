@@ -1,123 +1,112 @@
 #include "platform/sound/sound.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cmath>
 
 namespace platform {
 namespace {
 
-// A lost or missing device is looked for again at most this often.
-constexpr auto kRetryInterval = std::chrono::seconds(1);
+// While a beat due is not yet in the stream, it is looked for this often, from a little before
+// it should be heard: every output places a beat at least that long before it is heard.
+constexpr std::int64_t kRecheckNs = 2'000'000;
+constexpr std::int64_t kPlacedAheadNs = 15'000'000;
 
-ClickGrid::Settings gridSettings(const SoundBudget &budget)
+std::int64_t toNs(core::BeatSource::Clock::time_point t)
 {
-    ClickGrid::Settings settings;
-    settings.nominalRate = budget.rate;
-    settings.boundFrames = budget.gridBound.count() / 1000.0 * budget.rate;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+BeatEngine::Settings engineSettings(const SoundSettings &s)
+{
+    BeatEngine::Settings settings;
+    settings.rate = s.rate;
+    settings.channels = s.channels;
+    settings.fadeFrames = s.rate / 1000;
     return settings;
 }
 
 } // namespace
 
-Sound::Sound() : Sound(SoundOptions{}) {}
-
-Sound::Sound(const SoundOptions &options)
-    : options_(options), output_(options.budget, options.clockTuning, options.streams),
-      grid_(gridSettings(options.budget))
+Sound::Sound(const SoundOptions &options, QObject *parent)
+    : QObject(parent), options_(options),
+      engine_(std::make_shared<BeatEngine>(engineSettings(options.settings))),
+      outputs_(engine_, options.settings, options.streams)
 {
-    hadOutput_ = tryToOpen();
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &Sound::sayHeard);
 }
 
-Sound::~Sound() = default;
-
-std::chrono::nanoseconds Sound::outputLatency() const
+Sound::~Sound()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(options_.budget.latency);
+    engine_->stop(monotonicNs());
 }
 
-bool Sound::tryToOpen()
+// Every output takes stereo floats at one rate, so the clip is read before any is open.
+void Sound::prepare(const std::string &clickPath)
 {
-    lastAttempt_ = Clock::now();
-    ++openAttempts_;
-    std::string error;
-    if (output_.open(error)) {
-        if (openAttempts_ > 1)
-            std::fprintf(stderr, "cadrel: uscita audio disponibile (%s)\n", output_.streamName());
-        return true;
+    clickPath_ = clickPath;
+    engine_->setClip(clips_.clip(clickPath_, options_.settings.rate, options_.settings.channels));
+}
+
+void Sound::start(core::BeatSource::Clock::time_point press, double periodMs)
+{
+    const std::int64_t pressNs = toNs(press);
+    sayHeard(); // beats heard before the press belong to the run before
+    engine_->start(pressNs, periodMs);
+    outputs_.takeBack();
+    outputs_.wake();
+    periodNs_ = periodMs * 1e6;
+    expected_ = pressNs + std::int64_t(std::llround(periodNs_));
+    armFor(expected_);
+}
+
+void Sound::stop(core::BeatSource::Clock::time_point press)
+{
+    sayHeard();
+    engine_->stop(toNs(press));
+    outputs_.takeBack();
+    timer_.stop();
+}
+
+void Sound::setSoundOn(bool on)
+{
+    engine_->setSoundOn(on, monotonicNs());
+    outputs_.takeBack();
+}
+
+void Sound::armFor(std::int64_t ns)
+{
+    const std::int64_t wait = std::max<std::int64_t>(0, ns - monotonicNs());
+    timer_.start(int((wait + 999'999) / 1'000'000));
+}
+
+// Says each beat heard by now, then waits for the next: until it is in the stream, for when it
+// should be heard; then for when the output says it will be.
+void Sound::sayHeard()
+{
+    const std::int64_t now = monotonicNs();
+    const int heard = engine_->takeHeard(now);
+    if (heard > 0) {
+        // The file is looked at again on every beat: a changed click is heard from the next.
+        if (!clickPath_.empty())
+            engine_->setClip(
+                clips_.clip(clickPath_, options_.settings.rate, options_.settings.channels));
+        expected_ = now + std::int64_t(std::llround(periodNs_));
     }
-    if (openAttempts_ == 1)
-        std::fprintf(stderr,
-                     "cadrel: nessuna uscita audio trovata (%s): si prosegue senza suono. Avviare "
-                     "un server audio (PulseAudio o PipeWire), oppure scegliere un'altra uscita "
-                     "con SDL_AUDIODRIVER; vedere cadrel(1).\n",
-                     error.c_str());
-    return false;
-}
-
-// A lost or missing output is looked for again at most once a second, and only said once.
-bool Sound::ensureDevice()
-{
-    if (output_.alive())
-        return true;
-    if (hadOutput_) {
-        std::fprintf(stderr, "cadrel: uscita audio persa; la si cerca di nuovo ogni secondo\n");
-        output_.close();
-        hadOutput_ = false;
-    }
-    if (Clock::now() - lastAttempt_ < kRetryInterval)
-        return false;
-    hadOutput_ = tryToOpen();
-    return hadOutput_;
-}
-
-std::int64_t Sound::onsetFrame(const std::optional<core::BeatTime> &beat)
-{
-    if (options_.naive || !beat)
-        return kAsap;
-    // The clock maps a time to the frame the device asks for then, which is heard one lead
-    // later.
-    const auto onset = grid_.place(*beat, output_.mapping(), outputLatency() - output_.lead(),
-                                   output_.streams(), output_.measuredRate());
-    return onset ? *onset : kAsap;
-}
-
-void Sound::play(const std::string &path, const core::BeatTime &beat)
-{
-    submit(path, beat);
-}
-
-void Sound::playNow(const std::string &path)
-{
-    submit(path, std::nullopt);
-}
-
-void Sound::submit(const std::string &path, const std::optional<core::BeatTime> &beat)
-{
-    if (!ensureDevice())
+    for (int i = 0; i < heard; ++i)
+        emit this->heard();
+    if (!engine_->running())
         return;
-    output_.raiseStreamThread();
-    output_.submit(clips_.clip(path, output_.rate(), output_.channels()), onsetFrame(beat));
-}
-
-// Every output takes stereo at the budget's rate (SDL converts where a device wants otherwise),
-// so the clip can be read before any output is open.
-void Sound::prepare(const std::string &path)
-{
-    clips_.clip(path, options_.budget.rate, 2);
+    if (const auto next = engine_->nextHeardNs())
+        armFor(*next);
+    else
+        armFor(std::max(expected_ - kPlacedAheadNs, now + kRecheckNs));
 }
 
 Sound::Stats Sound::stats() const
 {
-    Stats s;
-    s.deviceOpen = output_.alive();
-    s.outputKind = output_.streamName();
-    s.openAttempts = openAttempts_;
-    s.rate = output_.rate();
-    s.channels = output_.channels();
-    s.fileLoads = clips_.loads();
-    s.measuredRate = output_.mapping().framesPerNs * 1e9;
-    s.stream = output_.stats();
-    s.grid = grid_.stats();
-    return s;
+    return Stats{outputs_.stats(), engine_->stats()};
 }
 
 } // namespace platform

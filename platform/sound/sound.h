@@ -1,92 +1,68 @@
 #pragma once
 
-#include "core/beat_time.h"
 #include "core/interfaces.h"
-#include "platform/sound/audio_output.h"
-#include "platform/sound/click_grid.h"
+#include "platform/sound/beat_engine.h"
 #include "platform/sound/clip_loader.h"
-#include "platform/sound/sound_budget.h"
+#include "platform/sound/output_manager.h"
+#include "platform/sound/sound_settings.h"
 
-#include <chrono>
-#include <optional>
+#include <memory>
+#include <QObject>
+#include <QTimer>
 #include <string>
 
 namespace platform {
 
 struct SoundOptions {
-    // Start each click at the next frame not yet written, ignoring its beat: how a plain
-    // "play now" call behaves. Only for measuring the difference; the program never sets it.
-    bool naive = false;
-    SoundBudget budget;
-    FrameClock::Tuning clockTuning;
-    // The outputs to try; by default the sound server's, then SDL's (see AudioOutput).
-    AudioOutput::StreamMaker streams;
+    SoundSettings settings;
+    // The outputs to try; by default the sound server's, then SDL's (see OutputManager).
+    OutputManager::StreamMaker streams;
 };
 
-// Plays short wave files with their onsets placed on the output to the frame: the click of a
-// beat due at T starts at T plus the constant output latency, however late the timer tick that
-// asked for it ran and wherever the audio buffers fall, and the clicks of one run of beats lie
-// exactly one beat period apart in the output stream.
-class Sound : public core::ClickPlayer
+// The beat as the listener hears it. The output stream counts it: each run's beats lie on a grid
+// of the stream's frames, one period apart from the first, which is heard one period after the
+// press that started the run, and each click is written on its beat's frame. The beat is said
+// (heard()) at the moment it is heard, so that what shows it changes with the sound. Without a
+// device the beat goes on, silent, at the times it would have been heard.
+class Sound : public QObject, public core::BeatSource
 {
+    Q_OBJECT
+
 public:
-    using Clock = std::chrono::steady_clock;
-
-    // Opens the default output device at once, writing silence, so the first beat is not lost
-    // to a waking sound server. Without a device it runs on silently, and looks for one again
-    // at most once a second while it is asked to play. It says on standard error, one line
-    // each, when no output was found, when it was lost and when it came back.
-    Sound();
-    explicit Sound(const SoundOptions &options);
-    // Does not wait for the output to close (see AudioOutput).
+    explicit Sound(const SoundOptions &options = {}, QObject *parent = nullptr);
     ~Sound() override;
-    Sound(const Sound &) = delete;
-    Sound &operator=(const Sound &) = delete;
 
-    // Plays the wave file at `path` (narrow, in the file system's own bytes) asynchronously,
-    // on the beat's grid at its due time plus outputLatency(), or as soon as possible when that
-    // is too late for its frame. Cuts the sound still playing at the new onset. Returns at once.
-    void play(const std::string &path, const core::BeatTime &beat) override;
-    // The same, as soon as possible.
-    void playNow(const std::string &path);
-    // Has the file at `path` read ahead of its first beat.
-    void prepare(const std::string &path) override;
-    // For tests: waits until every file asked for so far has been looked at.
-    bool filesLookedAt(std::chrono::milliseconds limit) const
-    {
-        return clips_.waitUntilLookedAt(limit);
-    }
-
-    // The constant delay from a due time to its click at the output.
-    std::chrono::nanoseconds outputLatency() const;
+    void prepare(const std::string &clickPath) override;
+    void start(core::BeatSource::Clock::time_point press, double periodMs) override;
+    void stop(core::BeatSource::Clock::time_point press) override;
+    void setSoundOn(bool on) override;
 
     // For tests and measurement.
     struct Stats {
-        bool deviceOpen = false;
-        const char *outputKind = "none"; // the kind of output stream
-        int openAttempts = 0;            // the device opened at start, plus every retry
-        int rate = 0;                    // the device's frames per second
-        int channels = 0;
-        int fileLoads = 0;       // files read and decoded
-        double measuredRate = 0; // the output's frames per second of the monotonic clock
-        AudioOutput::Stats stream;
-        ClickGrid::Stats grid;
+        OutputManager::Stats output;
+        BeatEngine::Stats beats;
     };
     Stats stats() const;
+    const BeatEngine &engine() const { return *engine_; }
+    OutputManager &outputs() { return outputs_; }
+    ClipLoader &clips() { return clips_; }
+
+signals:
+    // One beat of the run has just been heard (or would have been, without sound).
+    void heard();
 
 private:
-    bool ensureDevice();
-    std::int64_t onsetFrame(const std::optional<core::BeatTime> &beat);
-    void submit(const std::string &path, const std::optional<core::BeatTime> &beat);
-    bool tryToOpen();
+    void sayHeard();
+    void armFor(std::int64_t ns);
 
     SoundOptions options_;
-    AudioOutput output_;
+    std::shared_ptr<BeatEngine> engine_;
+    OutputManager outputs_;
     ClipLoader clips_;
-    ClickGrid grid_;
-    bool hadOutput_ = false; // the last look found an output
-    int openAttempts_ = 0;
-    Clock::time_point lastAttempt_;
+    std::string clickPath_;
+    QTimer timer_;
+    std::int64_t expected_ = 0; // when the next beat should be heard, before it is placed
+    double periodNs_ = 0;
 };
 
 } // namespace platform

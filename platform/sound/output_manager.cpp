@@ -1,0 +1,222 @@
+#include "platform/sound/output_manager.h"
+
+#include "platform/sound/pulse_stream.h"
+#include "platform/sound/sdl_stream.h"
+#include "platform/sound/stand_in.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace platform {
+namespace {
+
+constexpr int kStandIn = 0;
+constexpr auto kLook = std::chrono::milliseconds(100);
+
+std::int64_t ns(std::chrono::milliseconds ms)
+{
+    return std::chrono::nanoseconds(ms).count();
+}
+
+// SDL_AUDIODRIVER names the output the user chose; otherwise the desktop's sound server,
+// PulseAudio or PipeWire, and where none answers, whatever SDL finds (ALSA).
+std::vector<std::unique_ptr<OutputStream>> defaultStreams(const SoundSettings &settings)
+{
+    std::vector<std::unique_ptr<OutputStream>> streams;
+    const char *chosen = std::getenv("SDL_AUDIODRIVER");
+    if (chosen == nullptr || *chosen == '\0')
+        streams.push_back(std::make_unique<PulseStream>(settings));
+    streams.push_back(std::make_unique<SdlStream>(settings.rate, settings.sdlBufferFrames));
+    return streams;
+}
+
+// An output given up is closed in a thread of its own: one whose server hangs may take long.
+void closeLater(std::unique_ptr<OutputStream> output)
+{
+    if (output)
+        std::thread([o = std::move(output)] { o->close(); }).detach();
+}
+
+} // namespace
+
+struct OutputManager::Shared {
+    std::shared_ptr<BeatEngine> engine;
+    SoundSettings settings;
+    StreamMaker makeStreams;
+    StandIn standIn;
+
+    mutable std::mutex mutex;
+    mutable std::condition_variable poked, looked;
+    bool stop = false, wanted = false;
+    std::unique_ptr<OutputStream> current; // a real output, under the mutex
+    int nextId = kStandIn + 1;
+    int looksDone = 0;
+    Stats stats;
+    std::int64_t lastAttempt = 0, wokenAt = 0;
+    bool lost = false;    // the last look found no output
+    int dropoutsSaid = 0; // dropouts of the output in use already said
+    bool dryLastLook = false;
+
+    Shared(std::shared_ptr<BeatEngine> e, const SoundSettings &s, StreamMaker m)
+        : engine(std::move(e)), settings(s), makeStreams(std::move(m)),
+          standIn(s.rate, s.channels, s.standInLead)
+    {}
+    void run();
+    void look(std::unique_lock<std::mutex> &lock);
+    void open(std::unique_lock<std::mutex> &lock);
+    void sayDropouts();
+};
+
+void OutputManager::Shared::run()
+{
+    std::unique_lock lock(mutex);
+    while (!stop) {
+        look(lock);
+        poked.wait_for(lock, kLook, [&] { return stop || wanted; });
+        wanted = false;
+    }
+    standIn.close();
+    closeLater(std::move(current));
+}
+
+// The output in use is given up when it is lost, or asks for nothing while the beat runs; a
+// missing one is looked for at start, then while the beat runs, once per retry interval.
+void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
+{
+    const std::int64_t now = monotonicNs();
+    if (current) {
+        const std::int64_t since = std::max(current->lastFillNs(), wokenAt);
+        const bool stalled = engine->running() && now - since > ns(settings.stalledAfter);
+        if (current->alive() && !stalled) {
+            current->thread().raise();
+            sayDropouts();
+            return;
+        }
+        std::fprintf(stderr, stalled ? "cadrel: l'uscita audio non risponde più; il battito "
+                                       "prosegue in silenzio e la si cerca di nuovo\n"
+                                     : "cadrel: uscita audio persa; il battito prosegue in "
+                                       "silenzio e la si cerca di nuovo ogni secondo\n");
+        engine->use(kStandIn);
+        standIn.wake();
+        closeLater(std::move(current));
+        stats.deviceOpen = false;
+        stats.output = standIn.name();
+        lost = true;
+        lastAttempt = now;
+        return;
+    }
+    if (stats.openAttempts == 0 ||
+        (engine->running() && now - lastAttempt >= ns(settings.retryEvery)))
+        open(lock);
+}
+
+void OutputManager::Shared::open(std::unique_lock<std::mutex> &lock)
+{
+    ++stats.openAttempts;
+    lock.unlock();
+    std::string errors;
+    std::unique_ptr<OutputStream> opened;
+    const int id = nextId++;
+    for (auto &stream : makeStreams()) {
+        std::string error;
+        if (stream->open(*engine, id, error)) {
+            opened = std::move(stream);
+            break;
+        }
+        errors += (errors.empty() ? "" : "; ") + std::string(stream->name()) + ": " + error;
+    }
+    lock.lock();
+    lastAttempt = monotonicNs();
+    ++looksDone;
+    looked.notify_all();
+    if (!opened) {
+        if (stats.openAttempts == 1)
+            std::fprintf(stderr,
+                         "cadrel: nessun server audio ha risposto e nessun'altra uscita audio è "
+                         "disponibile (%s): il battito prosegue in silenzio. Avviare un server "
+                         "audio (PulseAudio o PipeWire), oppure scegliere un'altra uscita con "
+                         "SDL_AUDIODRIVER; vedere cadrel(1).\n",
+                         errors.c_str());
+        lost = true;
+        return;
+    }
+    if (lost && stats.openAttempts > 1)
+        std::fprintf(stderr, "cadrel: uscita audio disponibile (%s)\n", opened->name());
+    lost = false;
+    engine->use(id);
+    wokenAt = monotonicNs();
+    opened->wake();
+    stats.output = opened->name();
+    stats.deviceOpen = true;
+    dropoutsSaid = 0;
+    current = std::move(opened);
+}
+
+// One line for each spell of silence the server played, however many beats it took.
+void OutputManager::Shared::sayDropouts()
+{
+    const int dropouts = current->dropouts();
+    const bool dry = dropouts > dropoutsSaid;
+    if (dry && !dryLastLook)
+        std::fprintf(stderr,
+                     "cadrel: il server audio ha suonato silenzio al posto del suono (il computer "
+                     "era troppo occupato); i battiti seguenti arrivano più tardi\n");
+    stats.dropouts += dropouts - dropoutsSaid;
+    dropoutsSaid = dropouts;
+    dryLastLook = dry;
+}
+
+OutputManager::OutputManager(std::shared_ptr<BeatEngine> engine, const SoundSettings &settings,
+                             StreamMaker streams)
+    : shared_(std::make_shared<Shared>(std::move(engine), settings, std::move(streams)))
+{
+    if (!shared_->makeStreams)
+        shared_->makeStreams = [settings] { return defaultStreams(settings); };
+    std::string unused;
+    shared_->standIn.open(*shared_->engine, kStandIn, unused);
+    shared_->engine->use(kStandIn);
+    std::thread([shared = shared_] { shared->run(); }).detach();
+}
+
+OutputManager::~OutputManager()
+{
+    const std::lock_guard lock(shared_->mutex);
+    shared_->stop = true;
+    shared_->poked.notify_all();
+}
+
+void OutputManager::wake()
+{
+    const std::lock_guard lock(shared_->mutex);
+    shared_->wokenAt = monotonicNs();
+    if (shared_->current)
+        shared_->current->wake();
+    shared_->standIn.wake();
+    shared_->wanted = true;
+    shared_->poked.notify_all();
+}
+
+void OutputManager::takeBack()
+{
+    const std::lock_guard lock(shared_->mutex);
+    if (shared_->current)
+        shared_->current->takeBack();
+}
+
+OutputManager::Stats OutputManager::stats() const
+{
+    const std::lock_guard lock(shared_->mutex);
+    Stats s = shared_->stats;
+    if (shared_->current)
+        s.realtime = shared_->current->thread().realtime();
+    return s;
+}
+
+bool OutputManager::waitForLooks(int looks, std::chrono::milliseconds limit) const
+{
+    std::unique_lock lock(shared_->mutex);
+    return shared_->looked.wait_for(lock, limit, [&] { return shared_->looksDone >= looks; });
+}
+
+} // namespace platform

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/sound/output_stream.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+// The output when there is no device: silent, clocked by the monotonic clock, so that the beat
+// goes on and is shown at the times it would have been heard. It writes a `lead` ahead, and
+// sleeps while the engine has nothing for it.
+class StandIn : public OutputStream
+{
+public:
+    StandIn(int rate, int channels, std::chrono::milliseconds lead);
+    ~StandIn() override;
+
+    bool open(BeatEngine &engine, int id, std::string &error) override;
+    void close() override;
+    bool alive() const override { return true; }
+    const char *name() const override { return "nessuna"; }
+    void wake() override;
+
+private:
+    void run();
+
+    int rate_, channels_;
+    std::int64_t leadFrames_;
+    BeatEngine *engine_ = nullptr;
+    int id_ = -1;
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    bool stop_ = false;
+    std::thread thread_;
+    std::vector<float> buffer_;
+};
+
+} // namespace platform
