@@ -6,6 +6,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsdl2-dev libpulse-dev libasound2-dev
+          libsndfile1-dev libsamplerate0-dev
           qt6-translations-l10n
           fonts-liberation2)
 if [[ "${1:-}" == test ]]; then

@@ -2,25 +2,31 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <samplerate.h>
 
 namespace platform {
 namespace {
 
-// Mixes a source frame down or up to `channels` values written at `out`.
-void mapChannels(const float *in, int inChannels, float *out, int channels)
+// Mixes every frame of `in` down or up to `channels`.
+std::vector<float> mapChannels(const PcmClip &in, int channels)
 {
-    if (inChannels == 1) {
-        std::fill(out, out + channels, in[0]);
-        return;
+    const std::size_t frames = in.frames();
+    const int inChannels = in.channels;
+    std::vector<float> out(frames * channels);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const float *from = &in.samples[i * inChannels];
+        float *to = &out[i * channels];
+        if (inChannels == 2 && channels >= 2) {
+            to[0] = from[0];
+            to[1] = from[1];
+            continue; // the other channels stay silent
+        }
+        float sum = 0;
+        for (int c = 0; c < inChannels; ++c)
+            sum += from[c];
+        std::fill(to, to + channels, sum / float(inChannels));
     }
-    if (channels == 1) {
-        out[0] = 0.5f * (in[0] + in[1]);
-        return;
-    }
-    std::fill(out, out + channels, 0.0f);
-    out[0] = in[0];
-    out[1] = in[1];
+    return out;
 }
 
 } // namespace
@@ -30,50 +36,33 @@ PcmClip convertClip(const PcmClip &clip, int rate, int channels)
     PcmClip out;
     out.rate = rate;
     out.channels = channels;
-    const std::size_t inFrames = clip.frames();
-    if (inFrames == 0 || rate <= 0 || channels <= 0)
+    if (clip.frames() == 0 || clip.rate <= 0 || rate <= 0 || channels <= 0)
         return out;
 
-    const double step = double(clip.rate) / rate; // source frames per output frame
-    const auto outFrames = std::size_t(std::floor((inFrames - 1) / step)) + 1;
-    out.samples.resize(outFrames * channels);
-    std::vector<float> mixed(clip.channels);
-    for (std::size_t i = 0; i < outFrames; ++i) {
-        const double pos = i * step;
-        const auto j = std::min(std::size_t(pos), inFrames - 1);
-        const float frac = float(pos - double(j));
-        const std::size_t k = std::min(j + 1, inFrames - 1);
-        for (int c = 0; c < clip.channels; ++c) {
-            const float a = clip.samples[j * clip.channels + c];
-            const float b = clip.samples[k * clip.channels + c];
-            mixed[c] = a + (b - a) * frac;
-        }
-        mapChannels(mixed.data(), clip.channels, &out.samples[i * channels], channels);
+    // Channels first: never more than the output's to convert.
+    std::vector<float> mapped =
+        clip.channels == channels ? clip.samples : mapChannels(clip, channels);
+    mapped.resize(clip.frames() * channels); // no sample of a frame cut short
+    if (clip.rate == rate) {
+        out.samples = std::move(mapped);
+        return out;
     }
+    const double ratio = double(rate) / clip.rate;
+    if (src_is_valid_ratio(ratio) == 0)
+        return out;
+    const auto inFrames = long(clip.frames());
+    const auto room = long(std::ceil(double(inFrames) * ratio)) + 1;
+    out.samples.resize(std::size_t(room) * channels);
+    SRC_DATA data{};
+    data.data_in = mapped.data();
+    data.data_out = out.samples.data();
+    data.input_frames = inFrames;
+    data.output_frames = room;
+    data.src_ratio = ratio;
+    if (src_simple(&data, SRC_SINC_BEST_QUALITY, channels) != 0)
+        data.output_frames_gen = 0;
+    out.samples.resize(std::size_t(data.output_frames_gen) * channels);
     return out;
-}
-
-PcmClip makeDefaultBeep(int rate, int channels)
-{
-    constexpr double kFrequency = 880.0; // Hz: a plain tone, unlike the click's wooden noise
-    constexpr double kLength = 0.12;     // seconds
-    constexpr double kFade = 0.01;       // seconds of raised-cosine attack and release
-    constexpr double kLevel = 0.2;       // soft: about -14 dB full scale
-    PcmClip beep;
-    beep.rate = rate;
-    beep.channels = channels;
-    const auto frames = std::size_t(kLength * rate);
-    const double fadeFrames = kFade * rate;
-    beep.samples.resize(frames * channels);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double edge = std::min(double(i), double(frames - 1 - i));
-        const double envelope =
-            edge < fadeFrames ? 0.5 - 0.5 * std::cos(std::numbers::pi * edge / fadeFrames) : 1.0;
-        const auto v =
-            float(kLevel * envelope * std::sin(2 * std::numbers::pi * kFrequency * i / rate));
-        std::fill_n(&beep.samples[i * channels], channels, v);
-    }
-    return beep;
 }
 
 } // namespace platform

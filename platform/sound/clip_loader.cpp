@@ -1,25 +1,21 @@
 #include "platform/sound/clip_loader.h"
 
+#include "platform/sound/click_file.h"
 #include "platform/sound/clip_convert.h"
+#include "platform/sound/default_beep.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <list>
 #include <mutex>
 #include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace platform {
 namespace {
-
-// Enough to hold the header of any sensible wave file.
-constexpr std::size_t kHeadBytes = 64 * 1024;
 
 // What says a file changed: another file under the name, another size, another time.
 struct Stamp {
@@ -46,17 +42,6 @@ struct Look {
     std::string problem;                 // when changed and not playable
 };
 
-const char *notRegular(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "è una cartella, non un file";
-    if (S_ISFIFO(mode))
-        return "è una pipe con nome, non un file";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "è un dispositivo, non un file";
-    return "non è un file regolare";
-}
-
 Look problem(std::string why)
 {
     Look look;
@@ -65,55 +50,22 @@ Look problem(std::string why)
     return look;
 }
 
-// Reads up to `limit` bytes of `fd` into `bytes` (which may hold some already).
-bool readUpTo(int fd, std::vector<std::uint8_t> &bytes, std::size_t limit)
-{
-    while (bytes.size() < limit) {
-        const std::size_t had = bytes.size();
-        bytes.resize(std::min(limit, had + kHeadBytes));
-        const ssize_t got = ::read(fd, bytes.data() + had, bytes.size() - had);
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(had);
-            continue;
-        }
-        if (got <= 0) {
-            bytes.resize(had);
-            return got == 0;
-        }
-        bytes.resize(had + std::size_t(got));
-    }
-    return true;
-}
-
-// Opens without blocking (a pipe or a device must not hold the thread), and takes nothing but a
-// regular file.
+// Reads the file (opened without blocking, and only when it is a regular file) and converts it
+// to the output's format.
 Look readFile(const std::string &path, int rate, int channels)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return problem(std::strerror(errno));
-    struct stat st {
-    };
-    std::vector<std::uint8_t> bytes;
-    std::optional<std::size_t> prefix;
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    bool read = regular && readUpTo(fd, bytes, kHeadBytes);
-    if (read && (prefix = wavePrefix(bytes, ClipLoader::kLongestSeconds)))
-        read = readUpTo(fd, bytes, *prefix);
-    const int error = errno;
-    ::close(fd);
+    ClickFile file = readClickFile(path, ClipLoader::kLongestSeconds);
     // A file that cannot be played is not read again until it changes.
-    Look look = problem("");
-    look.stamp = Stamp(st);
-    const auto decoded = regular && read ? decodeWave(bytes) : std::nullopt;
-    if (!regular)
-        look.problem = notRegular(st.st_mode);
-    else if (!read)
-        look.problem = std::string("non si può leggere: ") + std::strerror(error);
-    else if (!decoded || decoded->frames() == 0)
-        look.problem = "non è un file WAVE PCM";
+    Look look = problem(std::move(file.problem));
+    look.stamp = Stamp(file.status);
+    if (!look.problem.empty())
+        return look;
+    PcmClip converted = convertClip(file.clip, rate, channels);
+    if (converted.frames() == 0)
+        look.problem = "non si può convertire da " + std::to_string(file.clip.rate) + " a " +
+                       std::to_string(rate) + " Hz";
     else
-        look.clip = std::make_shared<const PcmClip>(convertClip(*decoded, rate, channels));
+        look.clip = std::make_shared<const PcmClip>(std::move(converted));
     return look;
 }
 
@@ -184,7 +136,7 @@ void ClipLoader::Shared::work()
         if (::stat(seen.path.c_str(), &st) != 0)
             look = problem(errno == ENOENT ? "il file non esiste" : std::strerror(errno));
         else if (!S_ISREG(st.st_mode))
-            look = problem(notRegular(st.st_mode));
+            look = problem(notRegularFile(st.st_mode));
         else if (!seen.seen || !(Stamp(st) == seen.stamp))
             look = readFile(seen.path, seen.rate, seen.channels);
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sound/wave_decoder.h"
+#include "platform/sound/pcm_clip.h"
 
 #include <chrono>
 #include <memory>
@@ -12,8 +12,8 @@ namespace platform {
 // the audio thread: a huge file, a named pipe or a hung network mount cannot hold up the beat.
 // Every request has the file looked at again; a file that changed (or appeared, or went) is
 // read again, and until it has been, the beat goes on with the clip there was. A file that is
-// missing, is no regular file, cannot be read or is no wave file gives the built-in beep, with
-// one line on standard error saying why, and one more once it can be played again.
+// missing, is no regular file, cannot be read or holds no sound libsndfile reads gives the built-in
+// beep, with one line on standard error saying why, and one more once it can be played again.
 class ClipLoader
 {
 public:

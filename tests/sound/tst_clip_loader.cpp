@@ -1,7 +1,7 @@
 // The click files, read away from the beat: what a change of the file gives, what a file that
 // cannot be played gives (the beep, and one line saying why), and what is kept of a huge one.
-#include "platform/sound/clip_convert.h"
 #include "platform/sound/clip_loader.h"
+#include "platform/sound/default_beep.h"
 #include "stderr_capture.h"
 #include "wave_bytes.h"
 
@@ -62,6 +62,8 @@ private slots:
     void fileThatCannotBePlayedGivesTheBeep_data();
     void fileThatCannotBePlayedGivesTheBeep();
     void saysOnceWhenAFileIsUnusableAndOnceWhenItIsBack();
+    void playsEveryWaveFileADesktopPlays_data();
+    void playsEveryWaveFileADesktopPlays();
     void keepsTheFirstTenSecondsOfAHugeFile();
     void convertsToTheOutputFormat();
 
@@ -134,18 +136,15 @@ void TestClipLoader::fileThatCannotBePlayedGivesTheBeep_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("why");
-    QTest::newRow("missing") << "missing"
-                             << "non esiste";
-    QTest::newRow("a directory") << "directory"
-                                 << "cartella";
-    QTest::newRow("a named pipe nobody writes to") << "pipe"
-                                                   << "pipe";
-    QTest::newRow("a device") << "device"
-                              << "dispositivo";
-    QTest::newRow("unreadable") << "unreadable"
-                                << "leggere";
-    QTest::newRow("not a wave file") << "text"
-                                     << "WAVE";
+    auto row = [](const char *name, const char *kind, const char *why) {
+        QTest::newRow(name) << QString(kind) << QString(why);
+    };
+    row("missing", "missing", "non esiste");
+    row("a directory", "directory", "cartella");
+    row("a named pipe nobody writes to", "pipe", "pipe");
+    row("a device", "device", "dispositivo");
+    row("unreadable", "unreadable", "non si può leggere");
+    row("not a sound file", "text", "non è un file audio leggibile (");
 }
 
 // Nothing ends the program or holds the loader: the beep, and one line saying why.
@@ -194,6 +193,48 @@ void TestClipLoader::saysOnceWhenAFileIsUnusableAndOnceWhenItIsBack()
     QVERIFY2(text.find("di nuovo") != std::string::npos, text.c_str());
 }
 
+void TestClipLoader::playsEveryWaveFileADesktopPlays_data()
+{
+    QTest::addColumn<int>("encoding"); // 0: 16-bit PCM with metadata before the sound
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<double>("tolerance"); // of the sound, as cadrel_test::relativeError()
+    QTest::newRow("100 KB of metadata first") << 0 << 48000 << 1 << 1e-3;
+    QTest::newRow("8 channels") << int(SF_FORMAT_PCM_16) << 44100 << 8 << 1e-3;
+    QTest::newRow("mu-law") << int(SF_FORMAT_ULAW) << 8000 << 1 << 0.03;
+    QTest::newRow("a-law") << int(SF_FORMAT_ALAW) << 8000 << 2 << 0.03;
+    QTest::newRow("ima adpcm") << int(SF_FORMAT_IMA_ADPCM) << 22050 << 2 << 0.05;
+    QTest::newRow("ms adpcm") << int(SF_FORMAT_MS_ADPCM) << 44100 << 1 << 0.05;
+    QTest::newRow("gsm 6.10") << int(SF_FORMAT_GSM610) << 8000 << 1 << 0.3;
+}
+
+// Every channel holds the same sine: what is played is that sine at the output's rate.
+void TestClipLoader::playsEveryWaveFileADesktopPlays()
+{
+    QFETCH(int, encoding);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(double, tolerance);
+    const std::string click = path("click.wav");
+    const std::vector<float> sine = cadrel_test::sines(rate, 1, std::size_t(rate) / 5);
+    std::vector<float> samples;
+    for (const float s : sine)
+        samples.insert(samples.end(), std::size_t(channels), s);
+    if (encoding == 0)
+        cadrel_test::writeFile(click, cadrel_test::withChunkBeforeData(
+                                          cadrel_test::wave16(rate, sine), false, 100 * 1024));
+    else
+        QVERIFY(cadrel_test::writeSound(click, SF_FORMAT_WAV | encoding, rate, channels, samples));
+    cadrel_test::StderrCapture capture(path("stderr.txt"));
+    ClipLoader loader;
+    const auto clip = settled(loader, click);
+    QCOMPARE(capture.text(), std::string());
+    QCOMPARE(loader.loads(), 1);
+    const double error =
+        cadrel_test::relativeError(clip->samples, cadrel_test::sines(48000, 1, 48000 / 5));
+    QVERIFY2(error < tolerance, qPrintable(QString::number(error)));
+}
+
 // A click is a fraction of a second; of a huge file only the first ten seconds are read.
 void TestClipLoader::keepsTheFirstTenSecondsOfAHugeFile()
 {
@@ -209,14 +250,16 @@ void TestClipLoader::keepsTheFirstTenSecondsOfAHugeFile()
 void TestClipLoader::convertsToTheOutputFormat()
 {
     const std::string click = path("click.wav");
-    cadrel_test::writeFile(click, cadrel_test::wave16(24000, {0.5f, 0.5f, 0.5f}));
+    cadrel_test::writeFile(click, cadrel_test::wave16(24000, std::vector<float>(2400, 0.5f)));
     ClipLoader loader;
     loader.clip(click, 48000, 2);
     QVERIFY(loader.waitUntilLookedAt(10s));
     const auto clip = loader.clip(click, 48000, 2);
     QCOMPARE(clip->rate, 48000);
     QCOMPARE(clip->channels, 2);
-    QCOMPARE(clip->frames(), std::size_t(5));
+    QVERIFY(clip->frames() >= 4799 && clip->frames() <= 4801);
+    QVERIFY(std::abs(clip->samples[2 * 2400] - 0.5f) < 1e-3f);
+    QCOMPARE(clip->samples[2 * 2400 + 1], clip->samples[2 * 2400]);
     loader.clip(click, 44100, 1); // the output changed: converted anew
     QVERIFY(loader.waitUntilLookedAt(10s));
     const auto again = loader.clip(click, 44100, 1);

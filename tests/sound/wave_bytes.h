@@ -1,8 +1,12 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <numbers>
+#include <sndfile.h>
 #include <string>
 #include <vector>
 
@@ -61,6 +65,80 @@ inline std::vector<std::uint8_t> wave16(int rate, const std::vector<float> &samp
         data.push_back(std::uint8_t((v >> 8) & 0xFF));
     }
     return waveBytes(1, 1, rate, 16, data);
+}
+
+// `wave` (as waveBytes() builds it) with a metadata chunk of `size` bytes before its data
+// chunk, padded to an even size as chunks are: a JUNK chunk, or a LIST chunk holding one long
+// comment.
+inline std::vector<std::uint8_t> withChunkBeforeData(std::vector<std::uint8_t> wave, bool list,
+                                                     std::uint32_t size)
+{
+    auto le32 = [](std::uint32_t v) {
+        return std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8),
+                                         std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
+    };
+    auto append = [](std::vector<std::uint8_t> &to, const std::vector<std::uint8_t> &bytes) {
+        to.insert(to.end(), bytes.begin(), bytes.end());
+    };
+    std::vector<std::uint8_t> chunk{'J', 'U', 'N', 'K'};
+    if (list)
+        chunk = {'L', 'I', 'S', 'T'};
+    append(chunk, le32(size));
+    if (list) {
+        append(chunk, {'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T'});
+        append(chunk, le32(size - 12));
+    }
+    chunk.resize(8 + size + (size & 1), 'm');
+    std::size_t at = 12;
+    while (std::memcmp(&wave[at], "data", 4) != 0)
+        at += 8 + (std::size_t(wave[at + 4]) | std::size_t(wave[at + 5]) << 8 |
+                   std::size_t(wave[at + 6]) << 16 | std::size_t(wave[at + 7]) << 24);
+    wave.insert(wave.begin() + std::ptrdiff_t(at), chunk.begin(), chunk.end());
+    const auto riff = le32(std::uint32_t(wave.size() - 8));
+    std::copy(riff.begin(), riff.end(), wave.begin() + 4);
+    return wave;
+}
+
+// `frames` frames of `channels` sines, interleaved: channel c at 330 + 110 c Hz, peak 0.5 - 0.05 c,
+// so that every channel can be told from the others.
+inline std::vector<float> sines(int rate, int channels, std::size_t frames)
+{
+    std::vector<float> out(frames * channels);
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            out[i * channels + c] = float(
+                (0.5 - 0.05 * c) * std::sin(2 * std::numbers::pi * (330 + 110 * c) * i / rate));
+    return out;
+}
+
+// The root-mean-square difference of `got` and `want` over the frames of `want`, against the
+// root-mean-square level of `want`: 0 for a perfect copy, 1 for silence.
+inline double relativeError(const std::vector<float> &got, const std::vector<float> &want)
+{
+    double error = 0, level = 0;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const double d = i < got.size() ? double(got[i]) - want[i] : want[i];
+        error += d * d;
+        level += double(want[i]) * want[i];
+    }
+    return std::sqrt(error / level);
+}
+
+// Writes interleaved `samples` to `path` through libsndfile as `format` (a major format and an
+// encoding, e.g. SF_FORMAT_WAV | SF_FORMAT_ULAW); false when libsndfile refuses.
+inline bool writeSound(const std::string &path, int format, int rate, int channels,
+                       const std::vector<float> &samples)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const sf_count_t frames = sf_count_t(samples.size()) / channels;
+    const bool written = sf_writef_float(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
 }
 
 inline void writeFile(const std::string &path, const std::vector<std::uint8_t> &bytes)
