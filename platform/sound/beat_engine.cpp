@@ -41,34 +41,44 @@ bool BeatEngine::heardBy(const Placed &beat, std::int64_t ns) const
     return double(beat.frame) <= frameHeardAt(timingOf(beat.output), ns);
 }
 
-void BeatEngine::start(std::int64_t pressNs, double periodMs)
+int BeatEngine::start(std::int64_t pressNs, double periodMs)
 {
     const std::lock_guard lock(mutex_);
-    if (run_)
-        takeBackAfter(pressNs);
+    const int kept = run_ ? takeBackAfter(pressNs) : 0;
     Run run;
     run.pressNs = pressNs;
     run.period = periodMs / 1000.0 * settings_.rate;
     run_ = run;
+    return kept;
 }
 
-void BeatEngine::stop(std::int64_t pressNs)
+int BeatEngine::stop(std::int64_t pressNs)
 {
     const std::lock_guard lock(mutex_);
     if (!run_)
-        return;
-    takeBackAfter(pressNs);
+        return 0;
+    const int kept = takeBackAfter(pressNs);
     run_.reset();
+    return kept;
 }
 
-// The beats heard after the press are taken back, and so are their clicks in the stream.
-void BeatEngine::takeBackAfter(std::int64_t pressNs)
+// The beats heard after the press are taken back, and so are their clicks in the stream; those
+// whose clicks the output cannot take back are counted as heard.
+int BeatEngine::takeBackAfter(std::int64_t pressNs)
 {
+    int kept = 0;
     while (!placed_.empty() && !heardBy(placed_.back(), pressNs)) {
+        const Placed &beat = placed_.back();
+        if (!rewrites_ && beat.output == active_ && beat.frame < written_ && soundOn_)
+            ++kept;
+        else
+            ++stats_.takenBack;
         placed_.pop_back();
-        ++stats_.takenBack;
     }
-    takeBackClicksAfter(pressNs);
+    stats_.heard += kept;
+    if (rewrites_)
+        takeBackClicksAfter(pressNs);
+    return kept;
 }
 
 void BeatEngine::takeBackClicksAfter(std::int64_t ns)
@@ -154,11 +164,13 @@ bool BeatEngine::idle(std::int64_t nowNs) const
            double(voices_.silentFrom()) <= frameHeardAt(current_, nowNs);
 }
 
-void BeatEngine::use(int output)
+void BeatEngine::use(int output, bool rewrites)
 {
     const std::lock_guard lock(mutex_);
-    if (output != active_)
+    if (output != active_) {
         incoming_ = output;
+        incomingRewrites_ = rewrites;
+    }
 }
 
 int BeatEngine::inUse() const
@@ -191,6 +203,7 @@ void BeatEngine::takeOver(int output, std::int64_t firstFrame, std::int64_t firs
     previous_ = current_;
     current_ = fresh;
     active_ = output;
+    rewrites_ = incomingRewrites_;
     incoming_ = -1;
     written_ = firstFrame;
     voices_ = ClickVoices(settings_.channels, settings_.fadeFrames);
@@ -217,7 +230,9 @@ void BeatEngine::fill(int output, float *out, int frames, std::int64_t firstFram
 }
 
 // A run's grid is laid at the fill whose frames hold its first beat, by the timing the output
-// gives then; from there on its beats are counted in frames alone.
+// gives then; from there on its beats are counted in frames alone. A beat whose frame the output
+// asked for too late to play it is not heard, and not played late either: the next one is on
+// time.
 void BeatEngine::place(int output, std::int64_t firstFrame, int frames)
 {
     if (!run_)
@@ -226,26 +241,25 @@ void BeatEngine::place(int output, std::int64_t firstFrame, int frames)
     const std::int64_t end = firstFrame + frames;
     if (!run.laid) {
         run.origin = frameHeardAt(current_, run.pressNs);
-        const double first = run.origin + run.period;
-        if (first >= double(end))
+        if (run.origin + run.period >= double(end))
             return;
-        if (first < double(firstFrame)) // asked for too late: the first beat as soon as it can
-            run.origin += double(firstFrame) - first;
         run.laid = true;
     }
-    for (;;) {
+    for (;; ++run.next) {
         const auto frame = std::int64_t(std::llround(run.origin + double(run.next) * run.period));
         if (frame >= end)
             return;
-        const std::int64_t onset = std::max(frame, firstFrame);
-        if (soundOn_ && clip_) {
-            voices_.add(clip_, onset);
-            if (stats_.onsets.size() < kOnsetsKept)
-                stats_.onsets.push_back(onset);
+        if (frame < firstFrame) {
+            ++stats_.missed;
+            continue;
         }
-        placed_.push_back(Placed{output, onset});
+        if (soundOn_ && clip_) {
+            voices_.add(clip_, frame);
+            if (stats_.onsets.size() < kOnsetsKept)
+                stats_.onsets.push_back(frame);
+        }
+        placed_.push_back(Placed{output, frame});
         ++stats_.placed;
-        ++run.next;
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sound/click_voices.h"
+#include "platform/sound/output_stream.h"
 
 #include <cstdint>
 #include <deque>
@@ -22,7 +23,7 @@ namespace platform {
 //
 // The user-interface side starts and stops runs and asks which beats have been heard; the
 // outputs' threads fill. One lock guards it all; nothing under it waits for anything.
-class BeatEngine
+class BeatEngine : public StreamFiller
 {
 public:
     struct Settings {
@@ -37,10 +38,12 @@ public:
     // --- the user-interface side; times are the monotonic clock's, in nanoseconds ---
     // Begins a run whose first beat is heard `periodMs` after `pressNs`. A run under way ends at
     // the press, as with stop(), without a gap in the stream.
-    void start(std::int64_t pressNs, double periodMs);
+    int start(std::int64_t pressNs, double periodMs);
     // Ends the run: no beat heard after `pressNs` is heard at all. Clicks already in the stream
-    // for such beats are taken back (see rewrite()); the tail of a click sounding goes on.
-    void stop(std::int64_t pressNs);
+    // for such beats are taken back (see rewrite()); the tail of a click sounding goes on. An
+    // output that cannot write again what it has written plays the clicks it holds: their
+    // beats are counted as heard now, and their number returned.
+    int stop(std::int64_t pressNs);
     // Whether beats sound from `nowNs` on: clicks of beats not yet heard are taken back or
     // written in.
     void setSoundOn(bool on, std::int64_t nowNs);
@@ -51,12 +54,13 @@ public:
     std::optional<std::int64_t> nextHeardNs() const;
     bool running() const;
     // Nothing left to write but silence: no run, and every click heard to its end by `nowNs`.
-    bool idle(std::int64_t nowNs) const;
+    bool idle(std::int64_t nowNs) const override;
 
     // --- the outputs' side ---
     // Output `output` writes from its next fill on; the run goes on there where the output
     // before it left off, beats heard from then on placed in the new stream.
-    void use(int output);
+    // `rewrites`: it can write again what it has written (see rewrite()).
+    void use(int output, bool rewrites);
     int inUse() const;
     // Output `output` is in use, or about to be.
     bool wanted(int output) const;
@@ -64,17 +68,18 @@ public:
     // (counted from its stream's first), the first of them heard at `firstHeardNs`. An output
     // not in use gets silence.
     void fill(int output, float *out, int frames, std::int64_t firstFrame,
-              std::int64_t firstHeardNs);
+              std::int64_t firstHeardNs) override;
     // The server played silence in place of output `output`'s frames from `at` on: until it
     // asks again, no later frame is heard.
-    void ranDry(int output, std::int64_t at);
+    void ranDry(int output, std::int64_t at) override;
     // The frames of output `output` to write again since clicks were taken back: from the first
     // one taken back to the end of what it wrote, into `out`. Returns how many (0: none).
-    int rewrite(int output, std::vector<float> &out);
+    int rewrite(int output, std::vector<float> &out) override;
 
     struct Stats {
         std::int64_t placed = 0;          // beats placed in a stream
         std::int64_t takenBack = 0;       // placed beats taken back before they were heard
+        std::int64_t missed = 0;          // beats asked for too late to play: not heard
         std::int64_t heard = 0;           // placed beats heard
         std::int64_t dropouts = 0;        // times an output in use ran dry
         std::int64_t takeovers = 0;       // times another output took over
@@ -105,7 +110,7 @@ private:
     std::int64_t heardNs(const Timing &timing, double frame) const;
     const Timing &timingOf(int output) const;
     bool heardBy(const Placed &beat, std::int64_t ns) const;
-    void takeBackAfter(std::int64_t pressNs);
+    int takeBackAfter(std::int64_t pressNs);
     void takeBackClicksAfter(std::int64_t ns);
     void rewriteFrom(std::int64_t frame);
     void takeOver(int output, std::int64_t firstFrame, std::int64_t firstHeardNs);
@@ -116,6 +121,7 @@ private:
     ClickVoices voices_;
     int active_ = -1;
     int incoming_ = -1;
+    bool rewrites_ = true, incomingRewrites_ = true;
     Timing current_, previous_; // of the output in use and of the one before it
     std::int64_t written_ = 0;  // the end of what the output in use wrote
     std::optional<std::int64_t> rewriteFrom_;

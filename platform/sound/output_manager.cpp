@@ -60,7 +60,7 @@ struct OutputManager::Shared {
 
     Shared(std::shared_ptr<BeatEngine> e, const SoundSettings &s, StreamMaker m)
         : engine(std::move(e)), settings(s), makeStreams(std::move(m)),
-          standIn(s.rate, s.channels, s.standInLead)
+          standIn(*engine, s.rate, s.channels, s.standInLead)
     {}
     void run();
     void look(std::unique_lock<std::mutex> &lock);
@@ -97,7 +97,7 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
                                        "prosegue in silenzio e la si cerca di nuovo\n"
                                      : "cadrel: uscita audio persa; il battito prosegue in "
                                        "silenzio e la si cerca di nuovo ogni secondo\n");
-        engine->use(kStandIn);
+        engine->use(kStandIn, true);
         standIn.wake();
         closeLater(std::move(current));
         stats.deviceOpen = false;
@@ -144,7 +144,7 @@ void OutputManager::Shared::open(std::unique_lock<std::mutex> &lock)
     if (lost && stats.openAttempts > 1)
         std::fprintf(stderr, "cadrel: uscita audio disponibile (%s)\n", opened->name());
     lost = false;
-    engine->use(id);
+    engine->use(id, opened->rewrites());
     wokenAt = monotonicNs();
     opened->wake();
     stats.output = opened->name();
@@ -175,7 +175,7 @@ OutputManager::OutputManager(std::shared_ptr<BeatEngine> engine, const SoundSett
         shared_->makeStreams = [settings] { return defaultStreams(settings); };
     std::string unused;
     shared_->standIn.open(*shared_->engine, kStandIn, unused);
-    shared_->engine->use(kStandIn);
+    shared_->engine->use(kStandIn, true);
     std::thread([shared = shared_] { shared->run(); }).detach();
 }
 

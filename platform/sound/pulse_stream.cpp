@@ -1,7 +1,5 @@
 #include "platform/sound/pulse_stream.h"
 
-#include "platform/sound/beat_engine.h"
-
 #include <cstring>
 #include <pulse/pulseaudio.h>
 
@@ -24,10 +22,10 @@ PulseStream::~PulseStream()
     close();
 }
 
-bool PulseStream::open(BeatEngine &engine, int id, std::string &error)
+bool PulseStream::open(StreamFiller &filler, int id, std::string &error)
 {
     close();
-    engine_ = &engine;
+    filler_ = &filler;
     id_ = id;
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
@@ -197,7 +195,7 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
             return;
         size -= size % kFrameBytes;
         const auto frames = int(size / kFrameBytes);
-        me->engine_->fill(me->id_, static_cast<float *>(data), frames, me->written_,
+        me->filler_->fill(me->id_, static_cast<float *>(data), frames, me->written_,
                           heard + (me->written_ - first) * 1'000'000'000 / me->settings_.rate);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
@@ -205,7 +203,7 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
         bytes -= size;
     }
     // Nothing but silence to come: the device may rest until the beat starts again.
-    if (!me->corked_ && me->engine_->idle(now)) {
+    if (!me->corked_ && me->filler_->idle(now)) {
         me->corked_ = true;
         pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr);
         if (op != nullptr)
@@ -234,7 +232,7 @@ void PulseStream::takeBack()
     if (loop_ == nullptr)
         return;
     pa_threaded_mainloop_lock(loop_);
-    const int frames = stream_ != nullptr ? engine_->rewrite(id_, rewritten_) : 0;
+    const int frames = stream_ != nullptr ? filler_->rewrite(id_, rewritten_) : 0;
     if (frames > 0) {
         const auto size = std::size_t(frames) * kFrameBytes;
         pa_stream_write(stream_, rewritten_.data(), size, nullptr, -std::int64_t(size),
@@ -250,7 +248,7 @@ void PulseStream::underflow(pa_stream *stream, void *self)
     auto *me = static_cast<PulseStream *>(self);
     const std::int64_t at = pa_stream_get_underflow_index(stream);
     me->dropouts_.fetch_add(1, std::memory_order_relaxed);
-    me->engine_->ranDry(me->id_, at < 0 ? -1 : at / std::int64_t(kFrameBytes));
+    me->filler_->ranDry(me->id_, at < 0 ? -1 : at / std::int64_t(kFrameBytes));
 }
 
 } // namespace platform

@@ -23,10 +23,11 @@ public:
     explicit PulseStream(const SoundSettings &settings);
     ~PulseStream() override;
 
-    bool open(BeatEngine &engine, int id, std::string &error) override;
+    bool open(StreamFiller &filler, int id, std::string &error) override;
     void close() override;
     bool alive() const override { return alive_.load(std::memory_order_acquire); }
     const char *name() const override { return "PulseAudio"; }
+    bool rewrites() const override { return true; }
     void takeBack() override;
     void wake() override;
     int dropouts() const override { return dropouts_.load(std::memory_order_relaxed); }
@@ -41,7 +42,7 @@ private:
     std::int64_t firstHeardNs(std::int64_t nowNs);
 
     SoundSettings settings_;
-    BeatEngine *engine_ = nullptr;
+    StreamFiller *filler_ = nullptr;
     int id_ = -1;
     pa_threaded_mainloop *loop_ = nullptr;
     pa_context *context_ = nullptr;

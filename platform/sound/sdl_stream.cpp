@@ -1,7 +1,5 @@
 #include "platform/sound/sdl_stream.h"
 
-#include "platform/sound/beat_engine.h"
-
 #include <chrono>
 #include <mutex>
 
@@ -42,10 +40,10 @@ SdlStream::~SdlStream()
     close();
 }
 
-bool SdlStream::open(BeatEngine &engine, int id, std::string &error)
+bool SdlStream::open(StreamFiller &filler, int id, std::string &error)
 {
     close();
-    engine_ = &engine;
+    filler_ = &filler;
     id_ = id;
     written_ = 0;
     const std::lock_guard lock(sdlAudio());
@@ -107,7 +105,7 @@ void SDLCALL SdlStream::callback(void *self, Uint8 *stream, int len)
     me->noteFill(now);
     const int frames = len / int(2 * sizeof(float));
     const std::int64_t heard = now + std::int64_t(me->bufferFrames_) * 1'000'000'000 / me->rate_;
-    me->engine_->fill(me->id_, reinterpret_cast<float *>(stream), frames, me->written_, heard);
+    me->filler_->fill(me->id_, reinterpret_cast<float *>(stream), frames, me->written_, heard);
     me->written_ += frames;
 }
 

@@ -17,7 +17,7 @@ public:
     SdlStream(int rate, int bufferFrames);
     ~SdlStream() override;
 
-    bool open(BeatEngine &engine, int id, std::string &error) override;
+    bool open(StreamFiller &filler, int id, std::string &error) override;
     void close() override;
     bool alive() const override;
     const char *name() const override { return "SDL"; }
@@ -27,7 +27,7 @@ private:
 
     int rate_;
     int bufferFrames_;
-    BeatEngine *engine_ = nullptr;
+    StreamFiller *filler_ = nullptr;
     int id_ = -1;
     std::int64_t written_ = 0; // frames written (the callback's thread)
     bool subsystem_ = false;

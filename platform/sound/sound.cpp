@@ -53,7 +53,8 @@ void Sound::start(core::BeatSource::Clock::time_point press, double periodMs)
 {
     const std::int64_t pressNs = toNs(press);
     sayHeard(); // beats heard before the press belong to the run before
-    engine_->start(pressNs, periodMs);
+    for (int kept = engine_->start(pressNs, periodMs); kept > 0; --kept)
+        emit heard();
     outputs_.takeBack();
     outputs_.wake();
     periodNs_ = periodMs * 1e6;
@@ -64,7 +65,8 @@ void Sound::start(core::BeatSource::Clock::time_point press, double periodMs)
 void Sound::stop(core::BeatSource::Clock::time_point press)
 {
     sayHeard();
-    engine_->stop(toNs(press));
+    for (int kept = engine_->stop(toNs(press)); kept > 0; --kept)
+        emit heard();
     outputs_.takeBack();
     timer_.stop();
 }

@@ -10,8 +10,8 @@ constexpr auto kNap = std::chrono::milliseconds(200);
 
 } // namespace
 
-StandIn::StandIn(int rate, int channels, std::chrono::milliseconds lead)
-    : rate_(rate), channels_(channels), leadFrames_(lead.count() * rate / 1000)
+StandIn::StandIn(BeatEngine &engine, int rate, int channels, std::chrono::milliseconds lead)
+    : engine_(engine), rate_(rate), channels_(channels), leadFrames_(lead.count() * rate / 1000)
 {}
 
 StandIn::~StandIn()
@@ -19,10 +19,10 @@ StandIn::~StandIn()
     close();
 }
 
-bool StandIn::open(BeatEngine &engine, int id, std::string &)
+bool StandIn::open(StreamFiller &filler, int id, std::string &)
 {
     close();
-    engine_ = &engine;
+    filler_ = &filler;
     id_ = id;
     stop_ = false;
     thread_ = std::thread([this] { run(); });
@@ -55,7 +55,7 @@ void StandIn::run()
     std::unique_lock lock(mutex_);
     while (!stop_) {
         const std::int64_t now = monotonicNs();
-        const bool busy = engine_->wanted(id_) && (engine_->inUse() != id_ || !engine_->idle(now));
+        const bool busy = engine_.wanted(id_) && (engine_.inUse() != id_ || !filler_->idle(now));
         if (!busy) {
             woken_.wait_for(lock, kNap);
             continue;
@@ -70,7 +70,7 @@ void StandIn::run()
             buffer_.resize(std::size_t(frames) * std::size_t(channels_));
             noteFill(now);
             const std::int64_t heard = t0 + written * 1'000'000'000 / rate_;
-            engine_->fill(id_, buffer_.data(), frames, written, heard);
+            filler_->fill(id_, buffer_.data(), frames, written, heard);
             written = due;
         }
         woken_.wait_for(lock, kTick);

@@ -2,6 +2,7 @@
 
 #include "platform/sound/output_stream.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -9,27 +10,31 @@
 
 namespace platform {
 
+class BeatEngine;
+
 // The output when there is no device: silent, clocked by the monotonic clock, so that the beat
 // goes on and is shown at the times it would have been heard. It writes a `lead` ahead, and
 // sleeps while the engine has nothing for it.
 class StandIn : public OutputStream
 {
 public:
-    StandIn(int rate, int channels, std::chrono::milliseconds lead);
+    StandIn(BeatEngine &engine, int rate, int channels, std::chrono::milliseconds lead);
     ~StandIn() override;
 
-    bool open(BeatEngine &engine, int id, std::string &error) override;
+    bool open(StreamFiller &filler, int id, std::string &error) override;
     void close() override;
     bool alive() const override { return true; }
     const char *name() const override { return "nessuna"; }
+    bool rewrites() const override { return true; }
     void wake() override;
 
 private:
     void run();
 
+    BeatEngine &engine_;
     int rate_, channels_;
     std::int64_t leadFrames_;
-    BeatEngine *engine_ = nullptr;
+    StreamFiller *filler_ = nullptr;
     int id_ = -1;
     std::mutex mutex_;
     std::condition_variable woken_;

@@ -1,0 +1,150 @@
+#include "stream_replay.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace cadrel_test {
+namespace {
+
+// Monotonic times in a replay start here, far from zero as on a running machine.
+constexpr std::int64_t kBase = 1'000'000'000'000;
+constexpr std::int64_t kStepNs = 250'000;
+constexpr int kChannels = 2;
+
+// A device plays the stream's frames one after another at its rate, the first `leadNs` after the
+// first request; a request that comes after its frames were due is heard `leadNs` after it, the
+// server having played silence meanwhile.
+std::int64_t heardAsADevice(const Trace &trace, std::int64_t atNs, std::int64_t leadNs)
+{
+    if (trace.requests.empty())
+        return leadNs;
+    const auto &last = trace.requests.back();
+    const std::int64_t heard =
+        last.atNs + last.heardAfterNs + std::int64_t(last.frames) * 1'000'000'000 / trace.rate;
+    return std::max(heard, atNs + leadNs / 4) - atNs;
+}
+
+} // namespace
+
+Trace readTrace(const std::string &path, std::int64_t leadNs)
+{
+    Trace trace;
+    std::ifstream in(path);
+    std::string line;
+    std::int64_t at = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("# output", 0) == 0) {
+            std::istringstream header(line);
+            std::string hash, output, rate;
+            header >> hash >> output >> trace.output >> rate >> trace.rate;
+        } else if (line == "dropout") {
+            trace.requests.push_back({at, 0, -1});
+        } else if (!line.empty() && line[0] != '#') {
+            std::istringstream fields(line);
+            int frames = 0;
+            std::int64_t sincePrevious = 0, heardAfter = -1;
+            if (!(fields >> frames >> sincePrevious) || frames <= 0)
+                return {};
+            at += sincePrevious;
+            if (!(fields >> heardAfter))
+                heardAfter = heardAsADevice(trace, at, leadNs);
+            trace.requests.push_back({at, frames, heardAfter});
+        }
+    }
+    return trace.rate > 0 ? trace : Trace{};
+}
+
+Trace steadyTrace(int frames, double seconds, std::int64_t leadNs, int rate)
+{
+    Trace trace{"steady", rate, {}};
+    const double cycleNs = 1e9 * frames / rate;
+    for (int k = 0; k * cycleNs < seconds * 1e9; ++k)
+        trace.requests.push_back({std::int64_t(k * cycleNs), frames, leadNs});
+    return trace;
+}
+
+Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites,
+              std::int64_t gapAtNs, std::int64_t extraGapNs)
+{
+    platform::BeatEngine::Settings settings;
+    settings.rate = trace.rate;
+    settings.channels = kChannels;
+    settings.fadeFrames = trace.rate / 1000;
+    platform::BeatEngine engine(settings);
+    auto click = std::make_shared<platform::PcmClip>();
+    click->rate = trace.rate;
+    click->channels = kChannels;
+    click->samples.assign(std::size_t(kChannels * trace.rate / 1000), 1.0f);
+    engine.setClip(click);
+    engine.use(1, rewrites);
+
+    Replay out;
+    std::vector<float> buffer;
+    std::size_t r = 0, a = 0;
+    bool gapTaken = gapAtNs < 0;
+    const auto say = [&](std::int64_t now) {
+        for (int n = engine.takeHeard(now); n > 0; --n)
+            out.shownAtNs.push_back(now);
+    };
+    for (std::int64_t t = 0; t <= trace.lengthNs() + 1'000'000'000; t += kStepNs) {
+        const std::int64_t now = kBase + t;
+        if (!gapTaken && t >= gapAtNs) {
+            // The server stalls: what it has not played yet is heard later by the gap.
+            gapTaken = true;
+            std::int64_t firstUnheard = std::int64_t(out.heardAtNs.size());
+            for (std::size_t f = 0; f < out.heardAtNs.size(); ++f) {
+                if (out.heardAtNs[f] > now) {
+                    firstUnheard = std::min(firstUnheard, std::int64_t(f));
+                    out.heardAtNs[f] += extraGapNs;
+                }
+            }
+            engine.ranDry(1, firstUnheard);
+        }
+        for (; a < actions.size() && actions[a].atNs <= t; ++a) {
+            say(now);
+            const Action &act = actions[a];
+            int kept = 0;
+            if (act.kind == Action::Start)
+                kept = engine.start(now, act.periodMs);
+            else if (act.kind == Action::Stop)
+                kept = engine.stop(now);
+            else
+                engine.setSoundOn(act.kind == Action::SoundOn, now);
+            out.shownAtNs.insert(out.shownAtNs.end(), std::size_t(kept), now);
+            const int frames = engine.rewrite(1, buffer);
+            const std::size_t from = out.heard.size() - std::size_t(frames);
+            for (int i = 0; i < frames; ++i) {
+                if (out.heardAtNs[from + std::size_t(i)] <= now)
+                    ++out.unheardRewrites;
+                else
+                    out.heard[from + std::size_t(i)] = buffer[std::size_t(i) * kChannels];
+            }
+            out.rewrittenFrames += frames;
+        }
+        for (; r < trace.requests.size() && trace.requests[r].atNs <= t; ++r) {
+            const Trace::Request &request = trace.requests[r];
+            if (request.frames == 0) {
+                engine.ranDry(1, -1);
+                continue;
+            }
+            std::int64_t heard = kBase + request.atNs + request.heardAfterNs;
+            if (gapAtNs >= 0 && request.atNs >= gapAtNs)
+                heard += extraGapNs;
+            buffer.resize(std::size_t(request.frames * kChannels));
+            const auto first = std::int64_t(out.heard.size());
+            engine.fill(1, buffer.data(), request.frames, first, heard);
+            for (int i = 0; i < request.frames; ++i) {
+                out.heard.push_back(buffer[std::size_t(i) * kChannels]);
+                out.heardAtNs.push_back(heard + std::int64_t(i) * 1'000'000'000 / trace.rate);
+            }
+        }
+        say(now);
+    }
+    for (std::size_t f = 0; f < out.heard.size(); ++f)
+        if (out.heard[f] > 0.5f && (f == 0 || out.heard[f - 1] <= 0.5f))
+            out.onsets.push_back(std::int64_t(f));
+    out.stats = engine.stats();
+    return out;
+}
+
+} // namespace cadrel_test

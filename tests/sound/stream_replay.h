@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/sound/beat_engine.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cadrel_test {
+
+// When a real output stream asked for audio, as cadrel_trace_requests records it, and when the
+// stream said the first frame of each request would be heard.
+struct Trace {
+    std::string output; // the kind of stream, as the program names it ("PulseAudio", "SDL")
+    int rate = 0;
+    struct Request {
+        std::int64_t atNs = 0;          // from the trace's start
+        int frames = 0;                 // 0: the server said it ran dry here
+        std::int64_t heardAfterNs = -1; // its first frame heard this long after; -1: not told
+    };
+    std::vector<Request> requests;
+    std::int64_t lengthNs() const { return requests.empty() ? 0 : requests.back().atNs; }
+};
+// Reads a trace; an empty one when the file is missing or damaged. Where the heard times were
+// not recorded, the frames are heard as a device plays them, from `leadNs` after the first
+// request on.
+Trace readTrace(const std::string &path, std::int64_t leadNs = 40'000'000);
+// Requests of `frames` every cycle for `seconds`, heard `leadNs` after: a PipeWire graph at a
+// fixed quantum, or an SDL driver.
+Trace steadyTrace(int frames, double seconds, std::int64_t leadNs, int rate = 48000);
+
+// The user's actions, at times from the trace's start.
+struct Action {
+    std::int64_t atNs = 0;
+    enum Kind { Start, Stop, SoundOff, SoundOn } kind = Start;
+    double periodMs = 0; // for Start
+};
+
+// A trace replayed through the beat engine as the program runs it: the output fills at each
+// request, the window asks which beats are heard every quarter of a millisecond, and clicks
+// taken back are written again over what has not been heard yet.
+struct Replay {
+    std::vector<float> heard;            // channel 0 of the stream, as heard
+    std::vector<std::int64_t> heardAtNs; // when each frame was heard, as the stream said
+    std::vector<std::int64_t> shownAtNs; // when each beat was said to be heard (or counted)
+    std::vector<std::int64_t> onsets;    // frames where clicks start in what was heard
+    platform::BeatEngine::Stats stats;
+    int rewrittenFrames = 0; // frames written again after clicks were taken back
+    int unheardRewrites = 0; // frames asked to be written again after they were heard
+
+    // When the click starting at `frame` was heard.
+    std::int64_t heardAt(std::int64_t frame) const { return heardAtNs[std::size_t(frame)]; }
+};
+// Replays `trace` with `actions`, the click a 1 ms square pulse, on an output that can write
+// again what it wrote, or not (`rewrites`). `extraGapNs` is added to the heard time of every
+// request from the one at `gapAtNs` on (the server played silence).
+Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites = true,
+              std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0);
+
+} // namespace cadrel_test

@@ -1,0 +1,274 @@
+// The beat as the stream keeps it, replayed offline on the requests of real servers and on
+// steady ones: every click on its exact frame, each beat said when it is heard, and nothing
+// heard after a stop or from the grid a tempo change left.
+#include "core/tempo_rules.h"
+#include "stream_replay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <QTest>
+
+using cadrel_test::Action;
+using cadrel_test::Replay;
+using cadrel_test::Trace;
+
+Q_DECLARE_METATYPE(Trace)
+
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+constexpr std::int64_t kS = 1'000'000'000;
+
+Trace recorded(const char *name)
+{
+    return cadrel_test::readTrace(std::string(CADREL_TRACE_DIR) + "/" + name);
+}
+
+// Joins traces end to end, as a graph whose quantum changes.
+Trace joined(std::initializer_list<Trace> parts)
+{
+    Trace all{"joined", 48000, {}};
+    std::int64_t offset = 0;
+    for (const Trace &part : parts) {
+        for (auto request : part.requests) {
+            request.atNs += offset;
+            all.requests.push_back(request);
+        }
+        offset = all.lengthNs() + std::int64_t(1e9 * part.requests.back().frames / part.rate);
+    }
+    return all;
+}
+
+// Every click of a run lies its beat's number of exact periods after the run's first, to
+// within the one rounding to a whole frame.
+void expectOnGrid(const std::vector<std::int64_t> &onsets, double periodFrames)
+{
+    for (std::size_t k = 1; k < onsets.size(); ++k) {
+        const double off = double(onsets[k] - onsets[0]) - double(k) * periodFrames;
+        QVERIFY2(std::abs(off) < 1.0,
+                 qPrintable(QStringLiteral("click %1 is %2 frames off its grid").arg(k).arg(off)));
+    }
+}
+
+// Each beat is said when its click is heard: never before, and within `slackNs` after.
+void expectShownWhenHeard(const Replay &r, std::int64_t slackNs)
+{
+    QCOMPARE(r.shownAtNs.size(), r.onsets.size());
+    for (std::size_t k = 0; k < r.onsets.size(); ++k) {
+        const std::int64_t late = r.shownAtNs[k] - r.heardAt(r.onsets[k]);
+        QVERIFY2(late >= -slackNs && late <= slackNs,
+                 qPrintable(QStringLiteral("beat %1 shown %2 ms from its click")
+                                .arg(k + 1)
+                                .arg(double(late) / kMs)));
+    }
+}
+
+double framesOf(double periodMs)
+{
+    return periodMs * 48.0;
+}
+
+} // namespace
+
+class TestBeatEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsEveryClickOnItsFrame_data();
+    void keepsEveryClickOnItsFrame();
+    void beatsTheOutputCannotPlayAreNotPlayedLate();
+    void stopTakesBackWhatIsNotHeardYet_data();
+    void stopTakesBackWhatIsNotHeardYet();
+    void tempoChangeStartsANewGridFromThePress();
+    void soundChoiceAppliesToBeatsNotYetHeard();
+    void silenceFromTheServerMovesClicksAndPicturesTogether();
+    void anotherOutputTakesTheBeatOver();
+};
+
+void TestBeatEngine::keepsEveryClickOnItsFrame_data()
+{
+    QTest::addColumn<Trace>("trace");
+    QTest::addColumn<int>("tempo");
+    QTest::addColumn<double>("startS");
+    const Trace pulse = recorded("pulseaudio-quiet.txt");
+    const Trace pulseBusy = recorded("pulseaudio-busy.txt");
+    const Trace pipewire = recorded("pipewire-quiet.txt");
+    const Trace pipewireBusy = recorded("pipewire-busy.txt");
+    const Trace jumpy = recorded("pipewire-requests-later-32ms.txt");
+    const auto quantum = [](int frames) { return cadrel_test::steadyTrace(frames, 20, 60 * kMs); };
+    QTest::newRow("PulseAudio, quiet, 240") << pulse << 240 << 2.5;
+    QTest::newRow("PulseAudio, quiet, 130") << pulse << 130 << 3.37;
+    QTest::newRow("PulseAudio, busy, 250") << pulseBusy << 250 << 2.0;
+    QTest::newRow("PipeWire, quiet, 240") << pipewire << 240 << 1.0;
+    QTest::newRow("PipeWire, busy, 40") << pipewireBusy << core::kSlowestTempo << 0.5;
+    QTest::newRow("PipeWire, requests 32 ms later, 240") << jumpy << 240 << 1.2;
+    QTest::newRow("graph at 128 frames, 240") << quantum(128) << 240 << 1.0;
+    QTest::newRow("graph at 256 frames, 130") << quantum(256) << 130 << 1.0;
+    QTest::newRow("graph at 1024 frames, 250") << quantum(1024) << core::kFastestTempo << 1.0;
+    QTest::newRow("graph from 256 to 1024 to 128 frames, 240")
+        << joined({cadrel_test::steadyTrace(256, 4, 60 * kMs),
+                   cadrel_test::steadyTrace(1024, 4, 60 * kMs),
+                   cadrel_test::steadyTrace(128, 4, 60 * kMs)})
+        << 240 << 1.0;
+}
+
+void TestBeatEngine::keepsEveryClickOnItsFrame()
+{
+    QFETCH(Trace, trace);
+    QFETCH(int, tempo);
+    QFETCH(double, startS);
+    QVERIFY2(!trace.requests.empty(), "the trace cannot be read");
+    const double periodMs = core::beatPeriodMs(tempo);
+    const auto press = std::int64_t(startS * kS);
+    const Replay r = cadrel_test::replay(
+        trace, {{press, Action::Start, periodMs}, {trace.lengthNs() - kS, Action::Stop, 0}});
+
+    QVERIFY(r.onsets.size() > 10);
+    expectOnGrid(r.onsets, framesOf(periodMs));
+    // The first beat is heard one period after the press.
+    const std::int64_t first = r.heardAt(r.onsets.front()) - 1'000'000'000'000 - press;
+    QVERIFY2(std::abs(first - std::int64_t(periodMs * kMs)) < kMs,
+             qPrintable(QStringLiteral("first beat heard %1 ms after the press").arg(first / 1e6)));
+    expectShownWhenHeard(r, kMs);
+    QCOMPARE(r.stats.heard, std::int64_t(r.onsets.size()));
+    QCOMPARE(r.stats.placed - r.stats.takenBack, std::int64_t(r.onsets.size()));
+}
+
+// PulseAudio's idle sink asked for its second buffer 1.96 s after its first: the beats due
+// before the stream plays are not heard, and the first heard keeps its place on the grid.
+void TestBeatEngine::beatsTheOutputCannotPlayAreNotPlayedLate()
+{
+    const Replay r = cadrel_test::replay(recorded("pulseaudio-quiet.txt"),
+                                         {{kS, Action::Start, 250}, {4 * kS, Action::Stop, 0}});
+    QCOMPARE(r.stats.missed, std::int64_t(3));
+    const std::int64_t first = r.heardAt(r.onsets.front()) - 1'000'000'000'000;
+    QVERIFY(std::abs(first - (kS + 4 * 250 * kMs)) < 21'000); // within a frame
+    expectOnGrid(r.onsets, framesOf(250));
+    expectShownWhenHeard(r, kMs);
+}
+
+void TestBeatEngine::stopTakesBackWhatIsNotHeardYet_data()
+{
+    QTest::addColumn<std::int64_t>("leadNs");
+    QTest::addColumn<std::int64_t>("beforeBeatNs");
+    QTest::addColumn<bool>("rewrites");
+    // The stream holds `lead` ahead of the ear; stop is pressed that long before a beat.
+    QTest::newRow("click written, 1 ms before") << 90 * kMs << 1 * kMs << true;
+    QTest::newRow("click written, 30 ms before") << 90 * kMs << 30 * kMs << true;
+    QTest::newRow("click written, 70 ms before") << 90 * kMs << 70 * kMs << true;
+    QTest::newRow("click not yet written") << 40 * kMs << 80 * kMs << true;
+    QTest::newRow("just after a beat") << 90 * kMs << -1 * kMs << true;
+    // SDL plays what it was given: the click is heard, and counted.
+    QTest::newRow("written where it cannot be taken back") << 40 * kMs << 20 * kMs << false;
+    QTest::newRow("not yet written where it could not be") << 40 * kMs << 80 * kMs << false;
+}
+
+void TestBeatEngine::stopTakesBackWhatIsNotHeardYet()
+{
+    QFETCH(std::int64_t, leadNs);
+    QFETCH(std::int64_t, beforeBeatNs);
+    QFETCH(bool, rewrites);
+    const Trace trace = cadrel_test::steadyTrace(512, 6, leadNs);
+    const std::int64_t press = kS, stop = press + 8 * 250 * kMs - beforeBeatNs;
+    const Replay r = cadrel_test::replay(
+        trace, {{press, Action::Start, 250}, {stop, Action::Stop, 0}}, rewrites);
+
+    const bool written = beforeBeatNs > 0 && beforeBeatNs < leadNs - 15 * kMs;
+    const std::size_t beats = beforeBeatNs > 0 && (rewrites || !written) ? 7 : 8;
+    QCOMPARE(r.onsets.size(), beats);
+    QCOMPARE(r.shownAtNs.size(), beats);
+    QCOMPARE(r.heardAt(r.onsets.back()) - 1'000'000'000'000 <= stop,
+             beats == 7 || beforeBeatNs < 0);
+    QCOMPARE(r.unheardRewrites, 0);
+    QCOMPARE(r.rewrittenFrames > 0, rewrites && written);
+}
+
+// A tempo change ends the run at once, and the new tempo's first beat comes one new period
+// after it: no click of the old grid is heard after the change.
+void TestBeatEngine::tempoChangeStartsANewGridFromThePress()
+{
+    const Trace trace = cadrel_test::steadyTrace(512, 8, 90 * kMs);
+    const std::int64_t change = kS + 4 * 250 * kMs - 20 * kMs;
+    const Replay r = cadrel_test::replay(
+        trace, {{kS, Action::Start, 250}, {change, Action::Start, 500}, {7 * kS, Action::Stop, 0}});
+    const auto base = 1'000'000'000'000;
+    std::vector<std::int64_t> before, after;
+    for (const std::int64_t onset : r.onsets)
+        (r.heardAt(onset) - base <= change ? before : after).push_back(onset);
+    QCOMPARE(before.size(), std::size_t(3));
+    QVERIFY(after.size() >= 5);
+    QVERIFY(std::abs(r.heardAt(after.front()) - base - change - 500 * kMs) < kMs);
+    expectOnGrid(after, framesOf(500));
+    expectShownWhenHeard(r, kMs);
+}
+
+// Turned off, the clicks not yet heard go; turned on, the beats placed silent get theirs.
+void TestBeatEngine::soundChoiceAppliesToBeatsNotYetHeard()
+{
+    const Trace trace = cadrel_test::steadyTrace(512, 6, 90 * kMs);
+    const std::int64_t off = kS + 2 * 250 * kMs - 30 * kMs, on = kS + 4 * 250 * kMs - 30 * kMs;
+    const Replay r = cadrel_test::replay(trace, {{kS, Action::Start, 250},
+                                                 {off, Action::SoundOff, 0},
+                                                 {on, Action::SoundOn, 0},
+                                                 {kS + 8 * 250 * kMs - 30 * kMs, Action::Stop, 0}});
+    QCOMPARE(r.onsets.size(), std::size_t(5)); // beats 1, 4, 5, 6 and 7 sound
+    QCOMPARE(r.shownAtNs.size(), std::size_t(7));
+    QCOMPARE(r.unheardRewrites, 0);
+    expectOnGrid({r.onsets.begin() + 1, r.onsets.end()}, framesOf(250));
+}
+
+// The server plays 30 ms of silence in the stream's place: every later frame, click and
+// picture moves by the gap, and the clicks stay exactly one period apart in the stream.
+void TestBeatEngine::silenceFromTheServerMovesClicksAndPicturesTogether()
+{
+    const Trace trace = cadrel_test::steadyTrace(512, 6, 90 * kMs);
+    const Replay r =
+        cadrel_test::replay(trace, {{kS, Action::Start, 250}, {5 * kS, Action::Stop, 0}}, true,
+                            2 * kS + 100 * kMs, 30 * kMs);
+    QCOMPARE(r.stats.dropouts, std::int64_t(1));
+    expectOnGrid(r.onsets, framesOf(250));
+    expectShownWhenHeard(r, kMs);
+    QCOMPARE(r.shownAtNs[4] - r.shownAtNs[3], 280 * kMs);
+    QCOMPARE(r.shownAtNs[5] - r.shownAtNs[4], 250 * kMs);
+}
+
+// The beat moves from one output to another (the stand-in to a server that has just opened):
+// the beats keep their times as heard, none twice and none lost.
+void TestBeatEngine::anotherOutputTakesTheBeatOver()
+{
+    platform::BeatEngine engine;
+    auto click = std::make_shared<platform::PcmClip>();
+    click->rate = 48000;
+    click->channels = 2;
+    click->samples.assign(96, 1.0f);
+    engine.setClip(click);
+    engine.use(0, true);
+    std::vector<float> buffer(2 * 480);
+    std::vector<std::int64_t> shown;
+    std::int64_t first[2] = {0, 0};
+    engine.start(0, 250);
+    for (std::int64_t t = 0; t < 3 * kS; t += kMs / 4) {
+        if (t == kS + 100 * kMs)
+            engine.use(1, true);
+        if (t % (10 * kMs) == 0) {
+            // The stand-in writes 50 ms ahead, the server 93 ms; each counts its own frames.
+            engine.fill(0, buffer.data(), 480, first[0], t + 50 * kMs);
+            engine.fill(1, buffer.data(), 480, 1000 + first[1], t + 93 * kMs);
+            first[0] += 480;
+            first[1] += 480;
+        }
+        for (int n = engine.takeHeard(t); n > 0; --n)
+            shown.push_back(t);
+    }
+    QCOMPARE(engine.inUse(), 1);
+    QCOMPARE(shown.size(), std::size_t(11));
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        QVERIFY(std::abs(shown[k] - std::int64_t(k + 1) * 250 * kMs) <= kMs / 4);
+    const auto onsets = engine.stats().onsets;
+    QVERIFY(onsets.size() >= 7);
+    expectOnGrid(onsets, framesOf(250));
+}
+
+QTEST_APPLESS_MAIN(TestBeatEngine)
+#include "tst_beat_engine.moc"
