@@ -1,5 +1,5 @@
-// The metronome without a window: what each of the user's actions and each tick of the beat
-// timer does to the tempo, the run state, the count, the sound and the timer.
+// The metronome without a window: what each of the user's actions and each beat heard does to
+// the tempo, the run state, the count, the sound and the runs it asks of the beat source.
 #include "core/metronome.h"
 
 #include <QSignalSpy>
@@ -10,37 +10,30 @@ using core::RunState;
 
 namespace {
 
-// A beat timer that notes how it was restarted and never ticks by itself.
-struct NotedTimer : core::BeatTimer {
-    void restart(int intervalMs, core::BeatTime::Period period) override
-    {
-        interval = intervalMs;
-        this->period = period;
-        ++restarts;
-    }
-    int interval = 0;
-    core::BeatTime::Period period{0};
-    int restarts = 0;
-};
-
-// A click player that notes what it was asked to play.
-struct NotedPlayer : core::ClickPlayer {
+// A beat source that notes what it was asked, and hears nothing by itself.
+struct NotedSource : core::BeatSource {
     void prepare(const std::string &path) override { prepared = path; }
-    void play(const std::string &path, const core::BeatTime &beat) override
+    void start(Clock::time_point press, double periodMs) override
     {
-        played.push_back(path);
-        dues.push_back(beat.due());
+        runs.push_back(periodMs);
+        presses.push_back(press);
+        running = true;
     }
-    std::string prepared;
-    std::vector<std::string> played;
-    std::vector<core::BeatTime::Clock::time_point> dues;
-};
+    void stop(Clock::time_point press) override
+    {
+        ++stops;
+        presses.push_back(press);
+        running = false;
+    }
+    void setSoundOn(bool on) override { soundOn = on; }
 
-core::BeatTime tickAt(std::int64_t index)
-{
-    return {core::BeatTime::Clock::time_point(std::chrono::seconds(100)),
-            std::chrono::milliseconds(250), index};
-}
+    std::string prepared;
+    std::vector<double> runs; // the period of each run begun
+    std::vector<Clock::time_point> presses;
+    int stops = 0;
+    bool running = false;
+    bool soundOn = true;
+};
 
 } // namespace
 
@@ -48,20 +41,19 @@ class MetronomeTest : public QObject
 {
     Q_OBJECT
 
-    NotedTimer timer;
-    NotedPlayer player;
+    NotedSource source;
     std::unique_ptr<Metronome> metronome;
 
-    // Applies a script of actions: s (start or stop), t (a tick), m (sound off), u (sound on),
-    // and digits for a tempo ("t120" is not meant: a tempo is "=120").
+    // Applies a script of actions: s (start or stop), b (a beat heard), m (sound off), u (sound
+    // on), and "=120" for a tempo.
     void act(const QString &script)
     {
         for (qsizetype i = 0; i < script.size(); ++i) {
             const QChar c = script[i];
             if (c == 's')
                 metronome->startOrStop();
-            else if (c == 't')
-                metronome->tick(tickAt(i + 1));
+            else if (c == 'b')
+                metronome->beatHeard();
             else if (c == 'm')
                 metronome->setSoundOn(false);
             else if (c == 'u')
@@ -76,21 +68,19 @@ class MetronomeTest : public QObject
 private slots:
     void init()
     {
-        timer = {};
-        player = {};
-        metronome = std::make_unique<Metronome>(timer, player, "/opt/cadrel/sn.wav");
+        source = {};
+        metronome = std::make_unique<Metronome>(source, "/opt/cadrel/sn.wav");
     }
 
     void startsAsDesigned()
     {
-        QCOMPARE(metronome->tempo(), 40);
+        QCOMPARE(metronome->tempo(), core::kSlowestTempo);
         QCOMPARE(metronome->runState(), RunState::NeverStarted);
         QCOMPARE(metronome->count(), "0");
         QVERIFY(metronome->soundOn());
-        // The timer runs from the start on its first interval, not yet on the tempo's.
-        QCOMPARE(timer.interval, 1000);
-        QCOMPARE(timer.restarts, 1);
-        QCOMPARE(player.prepared, "/opt/cadrel/sn.wav");
+        QCOMPARE(metronome->intervalMs(), Metronome::kFirstIntervalMs);
+        QVERIFY(source.runs.empty());
+        QCOMPARE(source.prepared, "/opt/cadrel/sn.wav");
     }
 
     void actions_data()
@@ -98,53 +88,75 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("state"); // RunState
         QTest::addColumn<QString>("count");
-        QTest::addColumn<int>("clicks");
         QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("restarts");
+        QTest::addColumn<QList<double>>("runs");
+        QTest::addColumn<int>("stops");
         const int never = int(RunState::NeverStarted), running = int(RunState::Running),
                   stopped = int(RunState::Stopped);
-        QTest::newRow("ticks before the first start do nothing")
-            << "ttt" << never << "0" << 0 << 1000 << 1;
-        QTest::newRow("start applies the tempo") << "s" << running << "0" << 0 << 1500 << 2;
-        QTest::newRow("each running tick is a sounded beat")
-            << "sttt" << running << "3" << 3 << 1500 << 2;
-        QTest::newRow("stop keeps the count, restarts the timer")
-            << "sttst" << stopped << "2" << 2 << 1500 << 3;
-        QTest::newRow("start again counts on") << "sttstst" << running << "3" << 3 << 1500 << 4;
-        QTest::newRow("no sound: counted, not heard")
-            << "smtttut" << running << "4" << 1 << 1500 << 2;
-        QTest::newRow("a tempo re-times the timer") << "=120" << never << "0" << 0 << 500 << 2;
-        QTest::newRow("a tempo while running") << "st=250t" << running << "2" << 2 << 240 << 3;
-        QTest::newRow("130 keeps its exact period") << "=130s" << running << "0" << 0 << 461 << 3;
+        const double slowest = core::beatPeriodMs(core::kSlowestTempo);
+        QTest::newRow("beats before the first start do nothing")
+            << "bbb" << never << "0" << 1000 << QList<double>{} << 0;
+        QTest::newRow("start begins a run on the tempo")
+            << "s" << running << "0" << 1500 << QList<double>{slowest} << 0;
+        QTest::newRow("each beat heard counts")
+            << "sbbb" << running << "3" << 1500 << QList<double>{slowest} << 0;
+        QTest::newRow("stop keeps the count; beats after it do nothing")
+            << "sbbsb" << stopped << "2" << 1500 << QList<double>{slowest} << 1;
+        QTest::newRow("start again counts on")
+            << "sbbsbsb" << running << "3" << 1500 << QList<double>{slowest, slowest} << 1;
+        QTest::newRow("no sound: still counted")
+            << "smbbbub" << running << "4" << 1500 << QList<double>{slowest} << 0;
+        QTest::newRow("a tempo while stopped begins no run")
+            << "=120" << never << "0" << 500 << QList<double>{} << 0;
+        QTest::newRow("a tempo while running begins a new run")
+            << "sb=250b" << running << "2" << 240 << QList<double>{slowest, 240.0} << 0;
+        QTest::newRow("130 keeps its exact period")
+            << "=130s" << running << "0" << 461 << QList<double>{60000.0 / 130} << 0;
     }
     void actions()
     {
         QFETCH(QString, script);
         QFETCH(int, state);
         QFETCH(QString, count);
-        QFETCH(int, clicks);
         QFETCH(int, interval);
-        QFETCH(int, restarts);
+        QFETCH(QList<double>, runs);
+        QFETCH(int, stops);
         act(script);
         QCOMPARE(int(metronome->runState()), state);
         QCOMPARE(metronome->count(), count);
-        QCOMPARE(int(player.played.size()), clicks);
-        QCOMPARE(timer.interval, interval);
-        QCOMPARE(timer.restarts, restarts);
-        QCOMPARE(timer.period.count(), interval == 1000 && metronome->tempo() == 40
-                                           ? 1000e6
-                                           : 60000e6 / metronome->tempo());
+        QCOMPARE(metronome->intervalMs(), interval);
+        QCOMPARE(QList<double>(source.runs.begin(), source.runs.end()), runs);
+        QCOMPARE(source.stops, stops);
     }
 
-    // A beat says its count and plays the click on the tick's own due time, in that order.
-    void aBeatPlaysThenCounts()
+    // The beat source hears of the sound choice, and of presses at the moment they happen.
+    void handsTheSoundChoiceAndThePressOn()
     {
-        QSignalSpy beats(metronome.get(), &Metronome::beat);
-        metronome->startOrStop();
-        QCOMPARE(player.played.size(), std::size_t(0));
-        metronome->tick(tickAt(7));
-        QCOMPARE(player.played, std::vector<std::string>{"/opt/cadrel/sn.wav"});
-        QCOMPARE(player.dues.front(), tickAt(7).due());
+        act("m");
+        QVERIFY(!source.soundOn);
+        act("u");
+        QVERIFY(source.soundOn);
+        const auto before = core::BeatSource::Clock::now();
+        act("ss");
+        QCOMPARE(source.presses.size(), std::size_t(2));
+        QVERIFY(source.presses[0] >= before && source.presses[1] >= source.presses[0]);
+        QVERIFY(source.presses[1] <= core::BeatSource::Clock::now());
+    }
+
+    // A beat says its count. The source's stop comes before the metronome stops, so a beat
+    // heard up to the press (reported as the source stops) still counts.
+    void aBeatHeardAtTheStopStillCounts()
+    {
+        struct HeardAtStop : NotedSource {
+            Metronome *metronome = nullptr;
+            void stop(Clock::time_point) override { metronome->beatHeard(); }
+        } source;
+        Metronome stopping(source, "sn.wav");
+        source.metronome = &stopping;
+        QSignalSpy beats(&stopping, &Metronome::beat);
+        stopping.startOrStop();
+        stopping.startOrStop();
+        QCOMPARE(stopping.runState(), RunState::Stopped);
         QCOMPARE(beats.count(), 1);
         QCOMPARE(beats.front().front().toString(), "1");
     }

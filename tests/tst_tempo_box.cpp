@@ -223,11 +223,11 @@ private slots:
         const auto slider = p->widget<QSlider>("Slider1");
         const auto checkAlive = [&](const QString &text) {
             const int tempo = slider->value();
-            if (tempo < 40 || tempo > 250 || p->timer.interval != 60000 / tempo)
+            if (tempo < 40 || tempo > 250 || p->metronome.intervalMs() != 60000 / tempo)
                 QFAIL(qPrintable(QStringLiteral("text \"%1\" left tempo %2, interval %3")
                                      .arg(text)
                                      .arg(tempo)
-                                     .arg(p->timer.interval)));
+                                     .arg(p->metronome.intervalMs())));
         };
         slider->setValue(41); // from here on the interval follows the tempo
         for (int i = 0; i < 100000; ++i) {

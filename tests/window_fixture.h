@@ -2,7 +2,6 @@
 
 #include "core/metronome.h"
 #include "platform/app_setup.h"
-#include "platform/sound/sound.h"
 #include "window/metronome_window.h"
 #include "window/painted_controls.h"
 
@@ -66,30 +65,33 @@ inline void typeText(QWidget *widget, const QString &text)
     }
 }
 
-// A beat timer that notes how the metronome restarted it, and ticks only when the test says:
-// however slow the machine, no real tick races the test's checks.
-struct TestTimer : core::BeatTimer {
-    using Clock = core::BeatTime::Clock;
-    void restart(int intervalMs, core::BeatTime::Period exact) override
+// A beat source that notes what the metronome asked of it, and says a beat was heard only when
+// the test says: however slow the machine, no real beat races the test's checks.
+struct TestBeats : core::BeatSource {
+    void prepare(const std::string &path) override { prepared = path; }
+    void start(Clock::time_point press, double periodMs) override
     {
-        interval = intervalMs;
-        period = exact;
-        restartedAt = Clock::now();
-        index = 0;
+        startedAt = press;
+        period = periodMs;
+        running = true;
     }
-    int interval = 0;
-    core::BeatTime::Period period{0};
-    Clock::time_point restartedAt;
-    std::int64_t index = 0;
+    void stop(Clock::time_point) override { running = false; }
+    void setSoundOn(bool on) override { soundOn = on; }
+
+    std::string prepared;
+    Clock::time_point startedAt;
+    double period = 0;
+    bool running = false;
+    bool soundOn = true;
 };
 
 // The metronome and its window as the user finds them at program start, shown and exposed,
-// with a beat timer the test ticks.
+// with beats the test says are heard.
 struct TestProgram {
-    TestProgram() : metronome(timer, sound, "sn.wav"), window(metronome) {}
+    TestProgram() : metronome(beats, "sn.wav"), window(metronome) {}
 
-    // A tick of the beat timer, now.
-    void tick() { metronome.tick({timer.restartedAt, timer.period, ++timer.index}); }
+    // A beat heard, now.
+    void tick() { metronome.beatHeard(); }
     template <class Widget> Widget *widget(const char *name)
     {
         return window.findChild<Widget *>(QLatin1String(name));
@@ -99,8 +101,7 @@ struct TestProgram {
         return window.painted<window::Label>(name);
     }
 
-    platform::Sound sound;
-    TestTimer timer;
+    TestBeats beats;
     core::Metronome metronome;
     window::MetronomeWindow window;
 };
@@ -122,12 +123,12 @@ inline std::unique_ptr<TestProgram> showNewProgram()
     return program;
 }
 
-// What the user sees of the tempo: the slider's value, the beat timer's interval and the tempo
-// frame's caption.
+// What the user sees of the tempo: the slider's value, the beat's interval and the tempo frame's
+// caption.
 inline void expectTempo(TestProgram &p, int value, int interval, const QString &caption)
 {
     QCOMPARE(p.widget<QSlider>("Slider1")->value(), value);
-    QCOMPARE(p.timer.interval, interval);
+    QCOMPARE(p.metronome.intervalMs(), interval);
     QCOMPARE(p.widget<window::Frame>("Frame3")->caption(), caption);
 }
 

@@ -172,17 +172,12 @@ int main(int argc, char *argv[])
     std::printf("vmhwm_kb %ld\n", statusKb("VmHWM:"));
 
     const platform::Sound::Stats stats = program.sound.stats();
-    const auto &out = stats.stream;
-    std::printf("sound.device_open %d\nsound.rate %d\nsound.output %s\n", stats.deviceOpen,
-                stats.rate, stats.outputKind);
-    std::printf("sound.clicks_started %lld\nsound.late %lld\nsound.clock_restarts %d\n",
-                static_cast<long long>(out.mixer.started), static_cast<long long>(out.mixer.late),
-                out.clockRestarts);
-    std::printf("sound.realtime %d\n", out.realtime);
-    std::printf("sound.underrun_jumps %d\nsound.dropouts %d\nsound.measured_rate %.3f\n",
-                out.clockSteps, out.dropouts, stats.measuredRate);
-    std::printf("sound.latency_ms %.3f\n",
-                std::chrono::duration<double, std::milli>(program.sound.outputLatency()).count());
+    std::printf("sound.device_open %d\nsound.output %s\nsound.realtime %d\n",
+                stats.output.deviceOpen, stats.output.output.c_str(), stats.output.realtime);
+    std::printf("sound.clicks_started %zu\nsound.heard %lld\nsound.missed %lld\n",
+                stats.beats.onsets.size(), static_cast<long long>(stats.beats.heard),
+                static_cast<long long>(stats.beats.missed));
+    std::printf("sound.dropouts %lld\n", static_cast<long long>(stats.beats.dropouts));
     std::fflush(stdout);
     return 0;
 }

@@ -86,8 +86,12 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
 {
     const std::int64_t now = monotonicNs();
     if (current) {
-        const std::int64_t since = std::max(current->lastFillNs(), wokenAt);
-        const bool stalled = engine->running() && now - since > ns(settings.stalledAfter);
+        // A stream that has asked for nothing since it was opened or woken may wait for its
+        // device to wake; one that has asked may pause for no longer than a stall.
+        const std::int64_t last = current->lastFillNs();
+        const bool stalled =
+            engine->running() && (last < wokenAt ? now - wokenAt > ns(settings.answerWithin)
+                                                 : now - last > ns(settings.stalledAfter));
         if (current->alive() && !stalled) {
             current->thread().raise();
             sayDropouts();

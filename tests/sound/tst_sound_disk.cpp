@@ -1,23 +1,23 @@
-// The click facility end to end on SDL's disk driver, which writes exactly what the audio
-// callback produced. Its clock runs a few percent off real time and its thread sleeps from
-// buffer to buffer, so only what a busy machine cannot change is asserted: what is played, and
-// in which order. Where the clicks land is tested on recorded streams (tst_click_placement),
-// what the file gives in tst_clip_loader, how clicks cut each other in tst_click_mixer.
+// The beat end to end on SDL's disk driver, which writes exactly what the audio callback
+// produced. Its clock runs a few percent off real time and its thread sleeps from buffer to
+// buffer, so only what a busy machine cannot change is asserted: what is played, where in the
+// stream, and that every beat said to be heard is in it. How the stream's requests place the
+// clicks is replayed in tst_beat_engine, what the file gives in tst_clip_loader.
 #include "onset_finder.h"
 #include "platform/sound/sound.h"
-#include "sound_fixture.h"
 #include "stderr_capture.h"
 #include "wave_bytes.h"
 
 #include <algorithm>
 #include <cmath>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <SDL.h>
 #include <thread>
 
 using namespace std::chrono_literals;
-using Clock = platform::Sound::Clock;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -37,18 +37,10 @@ void useDiskDriver(const QString &file)
     qputenv("SDL_DISKAUDIOFILE", file.toLocal8Bit());
 }
 
-// The first channel of what the disk driver wrote (the mix is written as floats).
-std::vector<float> recorded(const platform::Sound &sound, const QString &file)
+// The first channel of what the disk driver wrote (stereo floats).
+std::vector<float> recorded(const QString &file)
 {
-    return cadrel_test::readRaw(file.toStdString(), "f32le", sound.stats().channels);
-}
-
-// Lets the output stream start, and the file be read, before the first request.
-void settle(platform::Sound &sound, const std::string &file)
-{
-    sound.prepare(file);
-    QVERIFY(sound.filesLookedAt(10s));
-    std::this_thread::sleep_for(1500ms);
+    return cadrel_test::readRaw(file.toStdString(), "f32le", 2);
 }
 
 } // namespace
@@ -59,7 +51,7 @@ class TestSoundDisk : public QObject
 
 private slots:
     void init();
-    void playsEachBeatOnceInOrder();
+    void playsEachBeatOnItsFrame();
     void saysOnceThatThereIsNoOutput();
 
 private:
@@ -79,9 +71,9 @@ void TestSoundDisk::init()
     QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), Uint32(0));
 }
 
-// Every beat asked for is heard once, whole and in order, and nothing else is: the output
-// holds exactly the clicks, sample for sample, on silence.
-void TestSoundDisk::playsEachBeatOnceInOrder()
+// Every beat said to be heard is in the stream once, whole, exactly one period after the one
+// before, and nothing else is: the output holds the clicks sample for sample, on silence.
+void TestSoundDisk::playsEachBeatOnItsFrame()
 {
     const std::string path = dir_.filePath("click.wav").toStdString();
     const std::vector<float> click = clickSamples();
@@ -89,20 +81,28 @@ void TestSoundDisk::playsEachBeatOnceInOrder()
     const QString file = dir_.filePath("beats.raw");
     useDiskDriver(file);
     platform::Sound sound;
-    QVERIFY(sound.stats().deviceOpen);
-    settle(sound, path);
-    constexpr int kBeats = 16;
-    cadrel_test::playBeats(sound, path, 97ms, kBeats);
-    std::this_thread::sleep_for(500ms);
-    const auto samples = recorded(sound, file);
+    QSignalSpy heard(&sound, &platform::Sound::heard);
+    sound.prepare(path);
+    QVERIFY(sound.clips().waitUntilLookedAt(10s));
+    QVERIFY(sound.outputs().waitForLooks(1, 10s));
+    QVERIFY(sound.stats().output.deviceOpen);
+    sound.prepare(path); // the clip as read, not the beep
+    sound.start(Clock::now(), 97.5);
+    QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= 16, 20000);
+    sound.stop(Clock::now());
+    const int beats = int(heard.count());
+    QTest::qWait(500);
+    QCOMPARE(int(heard.count()), beats);
+
+    const auto samples = recorded(file);
     const auto onsets = cadrel_test::findOnsets(samples, 0.3f, 48000 / 50);
-    QCOMPARE(int(onsets.size()), kBeats);
-    QCOMPARE(sound.stats().stream.mixer.started, std::int64_t(kBeats));
-    std::vector<std::size_t> starts;
-    for (const double onset : onsets)
-        starts.push_back(std::size_t(std::ceil(onset)));
+    QCOMPARE(int(onsets.size()), beats);
+    QCOMPARE(int(sound.stats().beats.onsets.size()), beats);
+    for (std::size_t k = 1; k < onsets.size(); ++k) // 97.5 ms are 4680 frames
+        QCOMPARE(onsets[k] - onsets[k - 1], 4680.0);
     // The click is written as 16-bit samples; the mix gives them back to that precision.
-    for (const std::size_t at : starts)
+    for (const double onset : onsets) {
+        const auto at = std::size_t(std::ceil(onset));
         for (std::size_t i = 0; i < click.size(); ++i)
             QVERIFY2(std::abs(samples[at + i] - click[i]) < 2.0f / 32768,
                      qPrintable(QStringLiteral("sample %1 of the click at %2: %3, not %4")
@@ -110,14 +110,16 @@ void TestSoundDisk::playsEachBeatOnceInOrder()
                                     .arg(at)
                                     .arg(samples[at + i])
                                     .arg(click[i])));
+    }
     std::size_t loud = 0;
     for (const float v : samples)
         loud += v != 0.0f;
-    QVERIFY(loud <= kBeats * click.size());
+    QVERIFY(loud <= std::size_t(beats) * click.size());
 }
 
 // No sound server and no output SDL can open: the program says so once, in one line that
-// tells what to do, looks again at most once a second, and lets nothing else (ALSA) speak.
+// tells what to do, looks again at most once a second while it beats, lets nothing else (ALSA)
+// speak, and the beat goes on, silent.
 void TestSoundDisk::saysOnceThatThereIsNoOutput()
 {
     qunsetenv("SDL_AUDIODRIVER");
@@ -127,29 +129,35 @@ void TestSoundDisk::saysOnceThatThereIsNoOutput()
     cadrel_test::writeFile(noCards, {});
     qputenv("ALSA_CONFIG_PATH", QByteArray::fromStdString(noCards));
     cadrel_test::StderrCapture capture(dir_.filePath("stderr.txt").toStdString());
-    const auto start = Clock::now();
-    int attempts = 0;
+    int attempts = 0, beats = 0;
+    double elapsed = 0;
     {
         platform::Sound sound;
+        QSignalSpy heard(&sound, &platform::Sound::heard);
+        QVERIFY(sound.outputs().waitForLooks(1, 20s));
         const char *driver = SDL_GetCurrentAudioDriver();
-        QVERIFY2(!sound.stats().deviceOpen,
-                 qPrintable(QStringLiteral("%1 opened (SDL driver %2)")
-                                .arg(sound.stats().outputKind, driver ? driver : "none")));
-        while (Clock::now() - start < 2500ms) {
-            sound.playNow("sn.wav");
-            std::this_thread::sleep_for(10ms);
-        }
-        attempts = sound.stats().openAttempts;
-        QVERIFY(!sound.stats().deviceOpen);
+        QVERIFY2(
+            !sound.stats().output.deviceOpen,
+            qPrintable(QStringLiteral("%1 opened (SDL driver %2)")
+                           .arg(sound.stats().output.output.c_str(), driver ? driver : "none")));
+        const auto start = Clock::now();
+        sound.start(start, 250);
+        QVERIFY(sound.outputs().waitForLooks(2, 20s));
+        QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= 8, 20000);
+        sound.stop(Clock::now());
+        elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        attempts = sound.stats().output.openAttempts;
+        beats = int(heard.count());
+        QVERIFY(!sound.stats().output.deviceOpen);
     }
     const std::string text = capture.text();
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    QVERIFY2(attempts >= 2 && attempts <= 1 + int(elapsed), qPrintable(QString::number(attempts)));
+    QVERIFY2(attempts >= 2 && attempts <= 2 + int(elapsed), qPrintable(QString::number(attempts)));
+    QVERIFY(beats >= 8);
     QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1);
-    QVERIFY2(text.find("nessuna uscita audio") != std::string::npos &&
+    QVERIFY2(text.find("nessun server audio ha risposto") != std::string::npos &&
                  text.find("SDL_AUDIODRIVER") != std::string::npos,
              text.c_str());
 }
 
-QTEST_APPLESS_MAIN(TestSoundDisk)
+QTEST_GUILESS_MAIN(TestSoundDisk)
 #include "tst_sound_disk.moc"
