@@ -85,9 +85,10 @@ void BeatEngine::takeBackClicksAfter(std::int64_t ns)
 {
     if (active_ < 0)
         return;
+    // Only what is not written yet, from an output that cannot write again.
     const auto lastHeard = std::int64_t(std::floor(frameHeardAt(current_, ns)));
-    const auto from =
-        voices_.takeBackFrom(std::max(lastHeard + 1, written_ - settings_.keptFrames));
+    const std::int64_t earliest = rewrites_ ? written_ - settings_.keptFrames : written_;
+    const auto from = voices_.takeBackFrom(std::max(lastHeard + 1, earliest));
     if (!from)
         return;
     rewriteFrom(*from);
@@ -115,7 +116,8 @@ void BeatEngine::setSoundOn(bool on, std::int64_t nowNs)
         return;
     }
     for (const Placed &beat : placed_) {
-        if (beat.output != active_ || heardBy(beat, nowNs) || !clip_)
+        if (beat.output != active_ || heardBy(beat, nowNs) || !clip_ ||
+            (!rewrites_ && beat.frame < written_))
             continue;
         voices_.add(clip_, beat.frame);
         rewriteFrom(beat.frame);
