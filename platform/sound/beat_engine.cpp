@@ -218,14 +218,18 @@ void BeatEngine::fill(int output, float *out, int frames, std::int64_t firstFram
                       std::int64_t firstHeardNs)
 {
     const std::lock_guard lock(mutex_);
-    if (output == incoming_)
+    const bool timed = firstHeardNs >= 0;
+    if (output == incoming_ && timed)
         takeOver(output, firstFrame, firstHeardNs);
     if (output != active_) {
         std::fill(out, out + std::int64_t(frames) * settings_.channels, 0.0f);
         return;
     }
-    current_ = Timing{output, firstFrame, firstHeardNs, -1};
-    place(output, firstFrame, frames);
+    // No beat is placed by a guess of when the frames will be heard.
+    if (timed) {
+        current_ = Timing{output, firstFrame, firstHeardNs, -1};
+        place(output, firstFrame, frames);
+    }
     voices_.render(out, frames, firstFrame);
     written_ = firstFrame + frames;
     voices_.forgetEndedBy(written_ - settings_.keptFrames);

@@ -24,7 +24,8 @@ class StreamFiller
 public:
     virtual ~StreamFiller() = default;
     // Writes `frames` frames of output `output` into `out`: its frames from `firstFrame` on
-    // (counted from its stream's first), the first of them heard at `firstHeardNs`.
+    // (counted from its stream's first), the first of them heard at `firstHeardNs` (-1: the
+    // output cannot tell yet).
     virtual void fill(int output, float *out, int frames, std::int64_t firstFrame,
                       std::int64_t firstHeardNs) = 0;
     // The server played silence in place of output `output`'s frames from `at` on (-1: from

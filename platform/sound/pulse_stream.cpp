@@ -101,10 +101,11 @@ bool PulseStream::waitUntilReady(std::string &error)
     attr.prebuf = std::uint32_t(-1);
     attr.minreq = bytes(settings_.serverRequest, settings_.rate);
     attr.fragsize = std::uint32_t(-1);
-    // The target is the whole latency, the sink's included, not only what waits in the queue;
-    // the timing information is kept up to date and interpolated between updates.
-    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                         PA_STREAM_AUTO_TIMING_UPDATE);
+    // The target is the whole latency, the sink's included, not only what waits in the queue.
+    // The timing information is asked for at every request (see firstHeardNs()): libpulse's
+    // own updates come seconds apart on pipewire-pulse, and its interpolation between them was
+    // measured drifting by 10 ms a second there.
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
         error = pa_strerror(pa_context_errno(context_));
         return false;
@@ -150,6 +151,8 @@ void PulseStream::close()
     timedOut_ = false;
     corked_ = false;
     written_ = 0;
+    updating_ = false;
+    position_.forget();
 }
 
 void PulseStream::contextChanged(pa_context *context, void *self)
@@ -168,16 +171,38 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
     pa_threaded_mainloop_signal(me->loop_, 0);
 }
 
-// When the next frame written will be heard: the server's playback time says which frame is
-// heard now; until it has told, the target latency stands in for it.
+// When the next frame written will be heard: the timing information says which frame the
+// listener heard when the server answered (its read index less what the sink holds), and the
+// device plays on at its rate since (see PlayPosition); -1 until the server has told. A fresh
+// answer is asked for at every request.
 std::int64_t PulseStream::firstHeardNs(std::int64_t nowNs)
 {
-    pa_usec_t played = 0;
-    if (pa_stream_get_time(stream_, &played) == 0) {
-        const std::int64_t heardNow = std::int64_t(played) * settings_.rate / 1'000'000;
-        return nowNs + (written_ - heardNow) * 1'000'000'000 / settings_.rate;
+    if (!updating_) {
+        pa_operation *op = pa_stream_update_timing_info(stream_, &PulseStream::timingUpdated, this);
+        if (op != nullptr) {
+            updating_ = true;
+            pa_operation_unref(op);
+        }
     }
-    return nowNs + std::chrono::nanoseconds(settings_.serverTarget).count();
+    const auto heard = position_.heardAt(nowNs);
+    if (!heard)
+        return -1;
+    const double heardNow = std::min(*heard, double(written_));
+    return nowNs + std::int64_t((double(written_) - heardNow) * 1e9 / settings_.rate);
+}
+
+void PulseStream::timingUpdated(pa_stream *stream, int success, void *self)
+{
+    auto *me = static_cast<PulseStream *>(self);
+    me->updating_ = false;
+    const pa_timing_info *info = success ? pa_stream_get_timing_info(stream) : nullptr;
+    if (info == nullptr || info->read_index_corrupt)
+        return;
+    // The answer left the server half its way back ago.
+    const std::int64_t at = monotonicNs() - std::int64_t(info->transport_usec) * 500;
+    me->position_.told(info->read_index / std::int64_t(kFrameBytes) -
+                           std::int64_t(info->sink_usec) * me->settings_.rate / 1'000'000,
+                       at, info->playing != 0);
 }
 
 void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
@@ -195,8 +220,9 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
             return;
         size -= size % kFrameBytes;
         const auto frames = int(size / kFrameBytes);
+        const std::int64_t after = (me->written_ - first) * 1'000'000'000 / me->settings_.rate;
         me->filler_->fill(me->id_, static_cast<float *>(data), frames, me->written_,
-                          heard + (me->written_ - first) * 1'000'000'000 / me->settings_.rate);
+                          heard < 0 ? -1 : heard + after);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
         me->written_ += frames;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sound/output_stream.h"
+#include "platform/sound/play_position.h"
 #include "platform/sound/sound_settings.h"
 
 #include <atomic>
@@ -37,6 +38,7 @@ private:
     static void streamChanged(pa_stream *stream, void *self);
     static void write(pa_stream *stream, std::size_t bytes, void *self);
     static void underflow(pa_stream *stream, void *self);
+    static void timingUpdated(pa_stream *stream, int success, void *self);
     bool connect(std::string &error);
     bool waitUntilReady(std::string &error);
     std::int64_t firstHeardNs(std::int64_t nowNs);
@@ -50,6 +52,10 @@ private:
     bool timedOut_ = false;    // the server did not answer in time (loop thread, under its lock)
     bool corked_ = false;      // under the loop's lock
     std::int64_t written_ = 0; // frames written, the server's write index (loop's lock)
+    // Where the device is, from the timing information (loop's lock), and whether an answer
+    // is awaited.
+    PlayPosition position_{settings_.rate, settings_.rate * 0.02};
+    bool updating_ = false;
     std::vector<float> rewritten_;
     std::atomic<bool> alive_{false};
     std::atomic<int> dropouts_{0};

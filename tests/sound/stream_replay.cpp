@@ -38,7 +38,7 @@ Trace readTrace(const std::string &path, std::int64_t leadNs)
             std::string hash, output, rate;
             header >> hash >> output >> trace.output >> rate >> trace.rate;
         } else if (line == "dropout") {
-            trace.requests.push_back({at, 0, -1});
+            trace.requests.push_back({at, 0, 0, true});
         } else if (!line.empty() && line[0] != '#') {
             std::istringstream fields(line);
             int frames = 0;
@@ -48,8 +48,24 @@ Trace readTrace(const std::string &path, std::int64_t leadNs)
             at += sincePrevious;
             if (!(fields >> heardAfter))
                 heardAfter = heardAsADevice(trace, at, leadNs);
-            trace.requests.push_back({at, frames, heardAfter});
+            trace.requests.push_back({at, frames, heardAfter, heardAfter >= 0});
         }
+    }
+    // A piece the stream could not time is heard just before the next one it did.
+    for (std::size_t i = trace.requests.size(); i-- > 0;) {
+        auto &r = trace.requests[i];
+        if (r.told || r.frames == 0)
+            continue;
+        std::int64_t after = leadNs;
+        for (std::size_t j = i + 1; j < trace.requests.size(); ++j) {
+            const auto &next = trace.requests[j];
+            if (next.frames > 0 && next.told) {
+                after = next.atNs + next.heardAfterNs -
+                        std::int64_t(r.frames) * 1'000'000'000 / trace.rate - r.atNs;
+                break;
+            }
+        }
+        r.heardAfterNs = after;
     }
     return trace.rate > 0 ? trace : Trace{};
 }
@@ -59,7 +75,7 @@ Trace steadyTrace(int frames, double seconds, std::int64_t leadNs, int rate)
     Trace trace{"steady", rate, {}};
     const double cycleNs = 1e9 * frames / rate;
     for (int k = 0; k * cycleNs < seconds * 1e9; ++k)
-        trace.requests.push_back({std::int64_t(k * cycleNs), frames, leadNs});
+        trace.requests.push_back({std::int64_t(k * cycleNs), frames, leadNs, true});
     return trace;
 }
 
@@ -132,7 +148,7 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
                 heard += extraGapNs;
             buffer.resize(std::size_t(request.frames * kChannels));
             const auto first = std::int64_t(out.heard.size());
-            engine.fill(1, buffer.data(), request.frames, first, heard);
+            engine.fill(1, buffer.data(), request.frames, first, request.told ? heard : -1);
             for (int i = 0; i < request.frames; ++i) {
                 out.heard.push_back(buffer[std::size_t(i) * kChannels]);
                 out.heardAtNs.push_back(heard + std::int64_t(i) * 1'000'000'000 / trace.rate);

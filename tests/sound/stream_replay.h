@@ -15,16 +15,17 @@ struct Trace {
     std::string output; // the kind of stream, as the program names it ("PulseAudio", "SDL")
     int rate = 0;
     struct Request {
-        std::int64_t atNs = 0;          // from the trace's start
-        int frames = 0;                 // 0: the server said it ran dry here
-        std::int64_t heardAfterNs = -1; // its first frame heard this long after; -1: not told
+        std::int64_t atNs = 0;         // from the trace's start
+        int frames = 0;                // 0: the server said it ran dry here
+        std::int64_t heardAfterNs = 0; // its first frame heard this long after
+        bool told = true;              // the stream said so (not yet, at its very start)
     };
     std::vector<Request> requests;
     std::int64_t lengthNs() const { return requests.empty() ? 0 : requests.back().atNs; }
 };
 // Reads a trace; an empty one when the file is missing or damaged. Where the heard times were
 // not recorded, the frames are heard as a device plays them, from `leadNs` after the first
-// request on.
+// request on; where the stream could not tell yet (-1), they are heard as the next piece says.
 Trace readTrace(const std::string &path, std::int64_t leadNs = 40'000'000);
 // Requests of `frames` every cycle for `seconds`, heard `leadNs` after: a PipeWire graph at a
 // fixed quantum, or an SDL driver.

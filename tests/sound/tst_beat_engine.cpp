@@ -50,13 +50,16 @@ void expectOnGrid(const std::vector<std::int64_t> &onsets, double periodFrames)
     }
 }
 
-// Each beat is said when its click is heard: never before, and within `slackNs` after.
-void expectShownWhenHeard(const Replay &r, std::int64_t slackNs)
+// Each beat is said when its click is heard, by the stream's word when it was written, to
+// within `slackNs` (what the stream says jitters), but for `outliers` of them.
+void expectShownWhenHeard(const Replay &r, std::int64_t slackNs, int outliers = 0)
 {
     QCOMPARE(r.shownAtNs.size(), r.onsets.size());
     for (std::size_t k = 0; k < r.onsets.size(); ++k) {
         const std::int64_t late = r.shownAtNs[k] - r.heardAt(r.onsets[k]);
-        QVERIFY2(late >= -slackNs && late <= slackNs,
+        if (std::abs(late) > slackNs && outliers-- > 0)
+            continue;
+        QVERIFY2(std::abs(late) <= slackNs,
                  qPrintable(QStringLiteral("beat %1 shown %2 ms from its click")
                                 .arg(k + 1)
                                 .arg(double(late) / kMs)));
@@ -92,26 +95,40 @@ void TestBeatEngine::keepsEveryClickOnItsFrame_data()
     QTest::addColumn<Trace>("trace");
     QTest::addColumn<int>("tempo");
     QTest::addColumn<double>("startS");
+    QTest::addColumn<int>("slackMs");  // how far the stream's word on a frame may move
+    QTest::addColumn<int>("outliers"); // beats whose word moved further (a quantum change)
     const Trace pulse = recorded("pulseaudio-quiet.txt");
     const Trace pulseBusy = recorded("pulseaudio-busy.txt");
     const Trace pipewire = recorded("pipewire-quiet.txt");
     const Trace pipewireBusy = recorded("pipewire-busy.txt");
     const Trace jumpy = recorded("pipewire-requests-later-32ms.txt");
     const auto quantum = [](int frames) { return cadrel_test::steadyTrace(frames, 20, 60 * kMs); };
-    QTest::newRow("PulseAudio, quiet, 240") << pulse << 240 << 2.5;
-    QTest::newRow("PulseAudio, quiet, 130") << pulse << 130 << 3.37;
-    QTest::newRow("PulseAudio, busy, 250") << pulseBusy << 250 << 2.0;
-    QTest::newRow("PipeWire, quiet, 240") << pipewire << 240 << 1.0;
-    QTest::newRow("PipeWire, busy, 40") << pipewireBusy << core::kSlowestTempo << 0.5;
-    QTest::newRow("PipeWire, requests 32 ms later, 240") << jumpy << 240 << 1.2;
-    QTest::newRow("graph at 128 frames, 240") << quantum(128) << 240 << 1.0;
-    QTest::newRow("graph at 256 frames, 130") << quantum(256) << 130 << 1.0;
-    QTest::newRow("graph at 1024 frames, 250") << quantum(1024) << core::kFastestTempo << 1.0;
-    QTest::newRow("graph from 256 to 1024 to 128 frames, 240")
+    // Recorded with the stream's own word on when each piece is heard.
+    const Trace timed = recorded("pulseaudio-timed.txt");
+    const Trace at128 = recorded("pipewire-quantum-128.txt");
+    const Trace at256 = recorded("pipewire-quantum-256.txt");
+    const Trace at1024 = recorded("pipewire-quantum-1024.txt");
+    const Trace changing = recorded("pipewire-quantum-changes.txt");
+    QTest::newRow("PulseAudio, quiet, 240") << pulse << 240 << 2.5 << 1 << 0;
+    QTest::newRow("PulseAudio, quiet, 130") << pulse << 130 << 3.37 << 1 << 0;
+    QTest::newRow("PulseAudio, busy, 250") << pulseBusy << 250 << 2.0 << 1 << 0;
+    QTest::newRow("PulseAudio, timed, 240") << timed << 240 << 1.3 << 2 << 0;
+    QTest::newRow("PipeWire, quiet, 240") << pipewire << 240 << 1.0 << 1 << 0;
+    QTest::newRow("PipeWire, busy, 40") << pipewireBusy << core::kSlowestTempo << 0.5 << 1 << 0;
+    QTest::newRow("PipeWire, requests 32 ms later, 240") << jumpy << 240 << 1.2 << 1 << 0;
+    QTest::newRow("PipeWire, graph at 128, 240") << at128 << 240 << 1.0 << 2 << 0;
+    QTest::newRow("PipeWire, graph at 256, 130") << at256 << 130 << 1.0 << 2 << 0;
+    QTest::newRow("PipeWire, graph at 1024, 250") << at1024 << core::kFastestTempo << 1.0 << 2 << 0;
+    QTest::newRow("PipeWire, graph from 256 to 1024 to 128, 240")
+        << changing << 240 << 1.0 << 2 << 2;
+    QTest::newRow("steady 128 frames, 240") << quantum(128) << 240 << 1.0 << 1 << 0;
+    QTest::newRow("steady 1024 frames, 250")
+        << quantum(1024) << core::kFastestTempo << 1.0 << 1 << 0;
+    QTest::newRow("steady 256, 1024, then 128 frames, 240")
         << joined({cadrel_test::steadyTrace(256, 4, 60 * kMs),
                    cadrel_test::steadyTrace(1024, 4, 60 * kMs),
                    cadrel_test::steadyTrace(128, 4, 60 * kMs)})
-        << 240 << 1.0;
+        << 240 << 1.0 << 1 << 0;
 }
 
 void TestBeatEngine::keepsEveryClickOnItsFrame()
@@ -119,6 +136,8 @@ void TestBeatEngine::keepsEveryClickOnItsFrame()
     QFETCH(Trace, trace);
     QFETCH(int, tempo);
     QFETCH(double, startS);
+    QFETCH(int, slackMs);
+    QFETCH(int, outliers);
     QVERIFY2(!trace.requests.empty(), "the trace cannot be read");
     const double periodMs = core::beatPeriodMs(tempo);
     const auto press = std::int64_t(startS * kS);
@@ -131,7 +150,7 @@ void TestBeatEngine::keepsEveryClickOnItsFrame()
     const std::int64_t first = r.heardAt(r.onsets.front()) - 1'000'000'000'000 - press;
     QVERIFY2(std::abs(first - std::int64_t(periodMs * kMs)) < kMs,
              qPrintable(QStringLiteral("first beat heard %1 ms after the press").arg(first / 1e6)));
-    expectShownWhenHeard(r, kMs);
+    expectShownWhenHeard(r, slackMs * kMs, outliers);
     QCOMPARE(r.stats.heard, std::int64_t(r.onsets.size()));
     QCOMPARE(r.stats.placed - r.stats.takenBack, std::int64_t(r.onsets.size()));
 }

@@ -1,0 +1,46 @@
+#include "platform/sound/play_position.h"
+
+#include <cmath>
+
+namespace platform {
+
+PlayPosition::PlayPosition(int rate, double jumpFrames) : rate_(rate), jumpFrames_(jumpFrames) {}
+
+void PlayPosition::forget()
+{
+    count_ = next_ = 0;
+    sum_ = 0;
+    still_.reset();
+}
+
+void PlayPosition::told(std::int64_t heardFrame, std::int64_t atNs, bool playing)
+{
+    if (!playing) {
+        forget();
+        still_ = double(heardFrame);
+        playing_ = false;
+        return;
+    }
+    const double offset = double(heardFrame) - double(atNs) * rate_ / 1e9;
+    if (!playing_ || (count_ > 0 && std::abs(offset - sum_ / count_) > jumpFrames_))
+        forget();
+    playing_ = true;
+    if (count_ == kKept)
+        sum_ -= offsets_[std::size_t(next_)];
+    else
+        ++count_;
+    offsets_[std::size_t(next_)] = offset;
+    sum_ += offset;
+    next_ = (next_ + 1) % kKept;
+}
+
+std::optional<double> PlayPosition::heardAt(std::int64_t ns) const
+{
+    if (still_)
+        return still_;
+    if (count_ == 0)
+        return std::nullopt;
+    return sum_ / count_ + double(ns) * rate_ / 1e9;
+}
+
+} // namespace platform

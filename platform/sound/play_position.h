@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace platform {
+
+// Which frame of a stream the listener hears, from the server's answers: each tells the frame
+// heard at a moment. A server's read index moves in whole cycles of its graph, so a single
+// answer can be up to a cycle off (4 ms seen at PipeWire's 1024 frames). Between answers the
+// device plays on at its rate, so every answer is a point on one line; the position is that
+// line through the mean of the recent answers. An answer far off the line (the server played
+// silence, took a new cycle size, or the stream paused) starts the line again.
+class PlayPosition
+{
+public:
+    PlayPosition(int rate, double jumpFrames);
+
+    // The server says frame `heardFrame` is heard at `atNs`, and whether the device plays on.
+    void told(std::int64_t heardFrame, std::int64_t atNs, bool playing);
+    // The frame heard at `ns`, once the server has told.
+    std::optional<double> heardAt(std::int64_t ns) const;
+    void forget();
+
+private:
+    static constexpr int kKept = 32;
+
+    int rate_;
+    double jumpFrames_;
+    std::array<double, kKept> offsets_{}; // heard frame less the frames played since time 0
+    int count_ = 0;
+    int next_ = 0;
+    double sum_ = 0;
+    bool playing_ = false;
+    std::optional<double> still_; // the frame heard while the device does not play
+};
+
+} // namespace platform

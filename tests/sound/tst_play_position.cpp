@@ -1,0 +1,87 @@
+// Where the device is in the stream, from a server's answers that each can be a cycle of its
+// graph off: steady within a fraction of a cycle, a jump taken at once, a pause held still.
+#include "platform/sound/play_position.h"
+
+#include <cmath>
+#include <QTest>
+
+using platform::PlayPosition;
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr std::int64_t kStart = 5'000'000'000'000;
+
+// The frame heard at `ns` by a device that started at kStart, `gapNs` later from `gapAt` on.
+double truth(std::int64_t ns, std::int64_t gapAt = -1, std::int64_t gapNs = 0)
+{
+    if (gapAt >= 0 && ns >= gapAt)
+        ns -= gapNs;
+    return double(ns - kStart) * kRate / 1e9;
+}
+
+// Answers every 10.3 ms, each the read index at the last whole cycle before it.
+void answer(PlayPosition &position, int cycle, std::int64_t from, std::int64_t to,
+            std::int64_t gapAt = -1, std::int64_t gapNs = 0)
+{
+    for (std::int64_t ns = from; ns < to; ns += 10'300'000) {
+        const double heard = truth(ns, gapAt, gapNs);
+        position.told(std::int64_t(std::floor(heard / cycle) * cycle), ns, true);
+    }
+}
+
+} // namespace
+
+class TestPlayPosition : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void steadyWithinAFractionOfACycle_data();
+    void steadyWithinAFractionOfACycle();
+    void takesAJumpAtOnce();
+    void holdsStillWhileTheDevicePauses();
+};
+
+void TestPlayPosition::steadyWithinAFractionOfACycle_data()
+{
+    QTest::addColumn<int>("cycle");
+    QTest::newRow("PipeWire at 1024 frames") << 1024;
+    QTest::newRow("PipeWire at 128 frames") << 128;
+    QTest::newRow("a server that tells the frame") << 1;
+}
+
+void TestPlayPosition::steadyWithinAFractionOfACycle()
+{
+    QFETCH(int, cycle);
+    PlayPosition position(kRate, 960);
+    QVERIFY(!position.heardAt(kStart));
+    answer(position, cycle, kStart, kStart + 2'000'000'000);
+    const std::int64_t at = kStart + 2'001'000'000;
+    // A single answer is up to a cycle behind; the line lies within a fifth of one (and the
+    // half cycle the answers are behind on average).
+    const double off = *position.heardAt(at) + cycle / 2.0 - truth(at);
+    QVERIFY2(std::abs(off) <= std::max(1.0, cycle / 5.0), qPrintable(QString::number(off)));
+}
+
+void TestPlayPosition::takesAJumpAtOnce()
+{
+    PlayPosition position(kRate, 960);
+    const std::int64_t gapAt = kStart + 1'000'000'000;
+    answer(position, 1, kStart, gapAt + 200'000'000, gapAt, 30'000'000);
+    const std::int64_t at = gapAt + 200'000'000;
+    QVERIFY(std::abs(*position.heardAt(at) - truth(at, gapAt, 30'000'000)) < 2);
+}
+
+void TestPlayPosition::holdsStillWhileTheDevicePauses()
+{
+    PlayPosition position(kRate, 960);
+    answer(position, 1, kStart, kStart + 500'000'000);
+    position.told(24000, kStart + 600'000'000, false);
+    QCOMPARE(*position.heardAt(kStart + 900'000'000), 24000.0);
+    position.told(24000, kStart + 1'000'000'000, true);
+    QCOMPARE(*position.heardAt(kStart + 1'500'000'000), 24000.0 + 24000.0);
+}
+
+QTEST_APPLESS_MAIN(TestPlayPosition)
+#include "tst_play_position.moc"
