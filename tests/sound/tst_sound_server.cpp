@@ -74,6 +74,19 @@ std::unique_ptr<platform::Sound> openSound(const std::string &click)
     return sound;
 }
 
+// The state of the null sink: RUNNING while a stream plays into it, IDLE or SUSPENDED when
+// none does (a corked stream does not).
+QString sinkState()
+{
+    QProcess pactl;
+    pactl.start("pactl", {"list", "short", "sinks"});
+    pactl.waitForFinished();
+    for (const QString &line : QString::fromUtf8(pactl.readAllStandardOutput()).split('\n'))
+        if (line.contains("cadrel_null"))
+            return line.split('\t').last().trimmed();
+    return {};
+}
+
 bool serverRunning()
 {
     const QString server = qEnvironmentVariable("PULSE_SERVER");
@@ -167,11 +180,14 @@ void TestSoundServer::everyBeatSaidIsHeardOnce()
                                           std::chrono::milliseconds(stopBeforeMs));
     while (Clock::now() < stopAt)
         QTest::qWait(1);
+    QCOMPARE(sinkState(), "RUNNING");
     sound->stop(Clock::now());
     const int beats = int(heard.count());
     QTest::qWait(1500);
     recording.stop();
     QCOMPARE(int(heard.count()), beats);
+    // Stopped, the stream lets the device rest.
+    QVERIFY2(sinkState() != "RUNNING", qPrintable(sinkState()));
     const auto onsets = onsetsIn(file);
     QCOMPARE(int(onsets.size()), beats);
     for (std::size_t k = 1; k < onsets.size(); ++k)
