@@ -95,6 +95,7 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
         if (current->alive() && !stalled) {
             current->thread().raise();
             sayDropouts();
+            ++stats.watched;
             return;
         }
         std::fprintf(stderr, stalled ? "cadrel: l'uscita audio non risponde più; il battito "

@@ -42,6 +42,7 @@ public:
         bool deviceOpen = false;        // a real output is in use
         int openAttempts = 0;           // the look at start, and every one since
         int dropouts = 0;               // times the server played silence for the stream
+        std::int64_t watched = 0;       // looks at the output in use
         bool realtime = false;          // the output's thread runs with real-time scheduling
     };
     Stats stats() const;

@@ -1,0 +1,187 @@
+// How the output the beat is heard on is found, lost, replaced and watched, with outputs the
+// test controls: the stand-in keeps the beat until one opens and whenever one is lost or
+// stalls, each change is said in one line, and a spell of silence from the server in one line
+// however many times the server tells of it.
+#include "platform/sound/output_manager.h"
+#include "stderr_capture.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <thread>
+
+using namespace std::chrono_literals;
+using platform::OutputManager;
+
+namespace {
+
+// What the test does to its outputs.
+struct Control {
+    std::atomic<bool> opens{true};   // the next open succeeds
+    std::atomic<bool> alive{true};   // the open one is not lost
+    std::atomic<bool> feeding{true}; // the open one asks for frames
+    std::atomic<int> dropouts{0};
+};
+
+// An output that asks for 10 ms every 10 ms while the test lets it, heard 40 ms later.
+class TestOutput : public platform::OutputStream
+{
+public:
+    explicit TestOutput(Control &control) : control_(control) {}
+    ~TestOutput() override { close(); }
+    bool open(platform::StreamFiller &filler, int id, std::string &error) override
+    {
+        if (!control_.opens) {
+            error = "refused by the test";
+            return false;
+        }
+        thread_ = std::thread([this, &filler, id] {
+            std::vector<float> buffer(2 * 480);
+            std::int64_t written = 0;
+            while (!stop_) {
+                if (control_.feeding) {
+                    const std::int64_t now = platform::monotonicNs();
+                    noteFill(now);
+                    filler.fill(id, buffer.data(), 480, written, now + 40'000'000);
+                    written += 480;
+                }
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+        return true;
+    }
+    void close() override
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    bool alive() const override { return control_.alive; }
+    const char *name() const override { return "di prova"; }
+    int dropouts() const override { return control_.dropouts; }
+
+private:
+    Control &control_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+template <typename Condition> bool waitFor(Condition condition)
+{
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+std::size_t lines(const std::string &text, const char *containing)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(containing); at != std::string::npos;
+         at = text.find(containing, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+class TestOutputManager : public QObject
+{
+    Q_OBJECT
+
+    Control control;
+    std::shared_ptr<platform::BeatEngine> engine;
+    QTemporaryDir dir;
+
+    std::unique_ptr<OutputManager> manager()
+    {
+        platform::SoundSettings settings;
+        settings.retryEvery = 100ms;
+        return std::make_unique<OutputManager>(engine, settings, [this] {
+            std::vector<std::unique_ptr<platform::OutputStream>> streams;
+            streams.push_back(std::make_unique<TestOutput>(control));
+            return streams;
+        });
+    }
+
+private slots:
+    void init()
+    {
+        control.opens = control.alive = control.feeding = true;
+        control.dropouts = 0;
+        engine = std::make_shared<platform::BeatEngine>();
+    }
+
+    // No output at first: the stand-in keeps the beat, once said; the output that opens later
+    // takes it over, said once too.
+    void theStandInKeepsTheBeatUntilAnOutputOpens()
+    {
+        control.opens = false;
+        cadrel_test::StderrCapture capture(dir.filePath("none.txt").toStdString());
+        auto outputs = manager();
+        QVERIFY(outputs->waitForLooks(1, 20s));
+        QVERIFY(waitFor([&] { return engine->inUse() == 0; }));
+        engine->start(platform::monotonicNs(), 250);
+        outputs->wake();
+        QVERIFY(waitFor([&] { return engine->stats().placed >= 2; }));
+        control.opens = true;
+        QVERIFY(waitFor([&] { return engine->inUse() > 0; }));
+        QVERIFY(outputs->stats().deviceOpen);
+        QCOMPARE(outputs->stats().output, "di prova");
+        engine->stop(platform::monotonicNs());
+        outputs.reset();
+        const std::string text = capture.text();
+        QCOMPARE(lines(text, "nessun server audio ha risposto"), std::size_t(1));
+        QCOMPARE(lines(text, "refused by the test"), std::size_t(1));
+        QCOMPARE(lines(text, "uscita audio disponibile"), std::size_t(1));
+    }
+
+    void aLostOrStalledOutputGivesTheBeatToTheStandIn_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("lost") << true << "uscita audio persa";
+        QTest::newRow("stalled") << false << "non risponde più";
+    }
+    void aLostOrStalledOutputGivesTheBeatToTheStandIn()
+    {
+        QFETCH(bool, lost);
+        QFETCH(QString, said);
+        cadrel_test::StderrCapture capture(dir.filePath("lost.txt").toStdString());
+        auto outputs = manager();
+        QVERIFY(waitFor([&] { return engine->inUse() > 0; }));
+        engine->start(platform::monotonicNs(), 250);
+        outputs->wake();
+        QVERIFY(waitFor([&] { return engine->stats().placed >= 1; }));
+        control.opens = false;
+        (lost ? control.alive : control.feeding) = false;
+        QVERIFY(waitFor([&] { return engine->inUse() == 0; }));
+        QVERIFY(!outputs->stats().deviceOpen);
+        const auto placed = engine->stats().placed;
+        QVERIFY(waitFor([&] { return engine->stats().placed >= placed + 2; })); // beat goes on
+        engine->stop(platform::monotonicNs());
+        outputs.reset();
+        QCOMPARE(lines(capture.text(), said.toUtf8().constData()), std::size_t(1));
+    }
+
+    // The server tells of silence three times in one spell, then once more later: two lines.
+    void oneLineForEachSpellOfSilence()
+    {
+        cadrel_test::StderrCapture capture(dir.filePath("dry.txt").toStdString());
+        auto outputs = manager();
+        QVERIFY(waitFor([&] { return engine->inUse() > 0; }));
+        control.dropouts = 3;
+        QVERIFY(waitFor([&] { return outputs->stats().dropouts == 3; }));
+        const auto watched = outputs->stats().watched;
+        QVERIFY(waitFor([&] { return outputs->stats().watched >= watched + 2; })); // a quiet look
+        control.dropouts = 4;
+        QVERIFY(waitFor([&] { return outputs->stats().dropouts == 4; }));
+        outputs.reset();
+        QCOMPARE(lines(capture.text(), "ha suonato silenzio"), std::size_t(2));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestOutputManager)
+#include "tst_output_manager.moc"
