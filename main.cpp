@@ -1,8 +1,10 @@
 #include "platform/app_setup.h"
 #include "platform/command_line.h"
+#include "platform/platform_failure.h"
 #include "program.h"
 
 #include <cstdio>
+#include <memory>
 #include <QApplication>
 
 int main(int argc, char *argv[])
@@ -19,7 +21,10 @@ int main(int argc, char *argv[])
                      argc > 0 ? argv[0] : "cadrel");
         return 1;
     }
+    const char *name = argc > 0 ? argv[0] : "cadrel";
+    auto starting = std::make_unique<platform::PlatformFailureGuard>(name);
     QApplication app(argc, argv);
+    starting.reset();
     platform::setUpApplication(app);
     Program program;
     program.window.show();

@@ -86,12 +86,13 @@ for page in man1/cadrel.1.gz it/man1/cadrel.1.gz; do
         grep -q "SDL_AUDIODRIVER" || fail "$page does not tell how to choose another output"
 done
 
-# expect_run STATUS TEXT ARGUMENTS...: the program, without any display, ends with STATUS and
-# says TEXT on its standard output or error.
+# expect_run STATUS TEXT ARGUMENTS...: the program, without any display (but what $with sets),
+# ends with STATUS and says TEXT on its standard output or error.
+with=
 expect_run() {
     status=$1 text=$2
     shift 2
-    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$program" "$@" 2>&1)
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $with timeout 10 "$program" "$@" 2>&1)
     got=$?
     [ "$got" -eq "$status" ] || fail "cadrel $* ended with $got, not $status: $out"
     echo "$out" | grep -q -- "$text" || fail "cadrel $* did not say \"$text\": $out"
@@ -131,6 +132,14 @@ else
     expect_run 2 "Utilizzo:" --bogus
     expect_run 2 "argomento inatteso" extra
     expect_run 2 "Opzione sconosciuta" -platform offscreen --bogus
+    # A display or platform that cannot be used ends with the program's own word, not an abort.
+    expect_run 1 "Ritmolino non può mostrare" -platform junk
+    expect_run 1 "xvfb-run" -display :99
+    with="QT_QPA_PLATFORM=junk"
+    expect_run 1 "Ritmolino non può mostrare"
+    with="DISPLAY=junk"
+    expect_run 1 "Ritmolino non può mostrare"
+    with=""
 
     if ldd "$program" | grep -q "not found"; then
         fail "libraries of the installed program are missing: $(ldd "$program" | grep 'not found')"
