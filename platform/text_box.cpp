@@ -1,7 +1,10 @@
 #include "platform/text_box.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 
 namespace platform {
 
@@ -94,6 +97,19 @@ void TextBox::inputMethodEvent(QInputMethodEvent *event)
     replaced.setCommitString(filtered(event->commitString()), event->replacementStart(),
                              event->replacementLength());
     QLineEdit::inputMethodEvent(&replaced);
+}
+
+void TextBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    if (m_keyPress) {
+        for (QAction *action : menu->actions()) {
+            action->setText(action->text().section(QLatin1Char('\t'), 0, 0));
+            action->setShortcut(QKeySequence());
+        }
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }
 
 } // namespace platform

@@ -32,6 +32,8 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
+    // The usual menu, without the keys it would name: the owner's hook refuses them.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     QString filtered(const QString &typed) const;
