@@ -30,15 +30,20 @@ std::int64_t BeatEngine::heardNs(const Timing &timing, double frame) const
                                                  settings_.rate));
 }
 
-const BeatEngine::Timing &BeatEngine::timingOf(int output) const
-{
-    return output == current_.output ? current_ : previous_;
-}
-
-// A beat is heard once its frame is: the frame heard at that time is at or past it.
+// A beat is heard once its frame is: the frame heard at that time is at or past it. A beat
+// left with an output no longer in use keeps the time that output gave it.
 bool BeatEngine::heardBy(const Placed &beat, std::int64_t ns) const
 {
-    return double(beat.frame) <= frameHeardAt(timingOf(beat.output), ns);
+    if (beat.atNs >= 0)
+        return beat.atNs <= ns;
+    return double(beat.frame) <= frameHeardAt(current_, ns);
+}
+
+// Clicks before this frame of the output in use can no longer be taken back: an output that
+// cannot write again holds what it wrote; one that can, holds it for a while.
+std::int64_t BeatEngine::earliestRewritable() const
+{
+    return rewrites_ ? written_ - settings_.keptFrames : written_;
 }
 
 int BeatEngine::start(std::int64_t pressNs, double periodMs)
@@ -63,39 +68,39 @@ int BeatEngine::stop(std::int64_t pressNs)
 }
 
 // The beats heard after the press are taken back, and so are their clicks in the stream; those
-// whose clicks the output cannot take back are counted as heard.
+// whose clicks can no longer be taken back are counted as heard.
 int BeatEngine::takeBackAfter(std::int64_t pressNs)
 {
+    const std::int64_t earliest = earliestRewritable();
     int kept = 0;
     while (!placed_.empty() && !heardBy(placed_.back(), pressNs)) {
         const Placed &beat = placed_.back();
-        if (!rewrites_ && beat.output == active_ && beat.frame < written_ && soundOn_)
+        if (beat.output == active_ && beat.frame < earliest && beat.sounded)
             ++kept;
         else
             ++stats_.takenBack;
         placed_.pop_back();
     }
     stats_.heard += kept;
-    if (rewrites_)
-        takeBackClicksAfter(pressNs);
+    takeBackClicksAfter(pressNs);
     return kept;
 }
 
-void BeatEngine::takeBackClicksAfter(std::int64_t ns)
+// Takes back the clicks heard after `ns` that can still be; the first frame taken back.
+std::optional<std::int64_t> BeatEngine::takeBackClicksAfter(std::int64_t ns)
 {
     if (active_ < 0)
-        return;
-    // Only what is not written yet, from an output that cannot write again.
+        return std::nullopt;
     const auto lastHeard = std::int64_t(std::floor(frameHeardAt(current_, ns)));
-    const std::int64_t earliest = rewrites_ ? written_ - settings_.keptFrames : written_;
-    const auto from = voices_.takeBackFrom(std::max(lastHeard + 1, earliest));
+    const auto from = voices_.takeBackFrom(std::max(lastHeard + 1, earliestRewritable()));
     if (!from)
-        return;
+        return std::nullopt;
     rewriteFrom(*from);
     auto &onsets = stats_.onsets;
     onsets.erase(
         std::remove_if(onsets.begin(), onsets.end(), [&](std::int64_t f) { return f >= *from; }),
         onsets.end());
+    return from;
 }
 
 // Frames already written from `frame` on are to be written again.
@@ -112,14 +117,19 @@ void BeatEngine::setSoundOn(bool on, std::int64_t nowNs)
         return;
     soundOn_ = on;
     if (!on) {
-        takeBackClicksAfter(nowNs);
+        if (const auto from = takeBackClicksAfter(nowNs))
+            for (Placed &beat : placed_)
+                if (beat.output == active_ && beat.frame >= *from)
+                    beat.sounded = false;
         return;
     }
-    for (const Placed &beat : placed_) {
-        if (beat.output != active_ || heardBy(beat, nowNs) || !clip_ ||
-            (!rewrites_ && beat.frame < written_))
+    const std::int64_t earliest = earliestRewritable();
+    for (Placed &beat : placed_) {
+        if (beat.output != active_ || heardBy(beat, nowNs) || !clip_ || beat.sounded ||
+            beat.frame < earliest)
             continue;
         voices_.add(clip_, beat.frame);
+        beat.sounded = true;
         rewriteFrom(beat.frame);
         if (stats_.onsets.size() < kOnsetsKept)
             stats_.onsets.push_back(beat.frame);
@@ -150,7 +160,12 @@ std::optional<std::int64_t> BeatEngine::nextHeardNs() const
     if (placed_.empty())
         return std::nullopt;
     const Placed &next = placed_.front();
-    return heardNs(timingOf(next.output), double(next.frame));
+    if (next.atNs >= 0)
+        return next.atNs;
+    // While the output has run dry, nobody can say.
+    if (current_.dryAt >= 0 && next.frame > current_.dryAt)
+        return std::nullopt;
+    return heardNs(current_, double(next.frame));
 }
 
 bool BeatEngine::running() const
@@ -169,10 +184,8 @@ bool BeatEngine::idle(std::int64_t nowNs) const
 void BeatEngine::use(int output, bool rewrites)
 {
     const std::lock_guard lock(mutex_);
-    if (output != active_) {
-        incoming_ = output;
-        incomingRewrites_ = rewrites;
-    }
+    incoming_ = output == active_ ? -1 : output;
+    incomingRewrites_ = rewrites;
 }
 
 int BeatEngine::inUse() const
@@ -188,27 +201,32 @@ bool BeatEngine::wanted(int output) const
 }
 
 // The beats the old output would play after the new one's first frame is heard move to the new
-// stream, on the grid carried over by the time each is heard; those before stay with the old.
+// stream, on the grid carried over by the time each is heard; those before stay with the old,
+// heard at the times it gave them.
 void BeatEngine::takeOver(int output, std::int64_t firstFrame, std::int64_t firstHeardNs)
 {
-    Timing fresh{output, firstFrame, firstHeardNs, -1};
-    if (run_ && run_->laid && active_ >= 0) {
-        while (!placed_.empty() && placed_.back().output == active_ &&
+    const Timing fresh{output, firstFrame, firstHeardNs, -1};
+    if (active_ >= 0) {
+        while (run_ && run_->laid && !placed_.empty() && placed_.back().atNs < 0 &&
                heardNs(current_, double(placed_.back().frame)) >= firstHeardNs) {
             placed_.pop_back();
             --run_->next;
         }
-        const double nextFrame = run_->origin + double(run_->next) * run_->period;
-        const std::int64_t nextNs = heardNs(current_, nextFrame);
-        run_->origin = frameHeardAt(fresh, nextNs) - double(run_->next) * run_->period;
+        for (Placed &beat : placed_)
+            if (beat.atNs < 0)
+                beat.atNs = heardNs(current_, double(beat.frame));
+        if (run_ && run_->laid) {
+            const double nextFrame = run_->origin + double(run_->next) * run_->period;
+            const std::int64_t nextNs = heardNs(current_, nextFrame);
+            run_->origin = frameHeardAt(fresh, nextNs) - double(run_->next) * run_->period;
+        }
     }
-    previous_ = current_;
     current_ = fresh;
     active_ = output;
     rewrites_ = incomingRewrites_;
     incoming_ = -1;
     written_ = firstFrame;
-    voices_ = ClickVoices(settings_.channels, settings_.fadeFrames);
+    voices_.clear();
     rewriteFrom_.reset();
     stats_.onsets.clear();
     ++stats_.takeovers;
@@ -259,12 +277,13 @@ void BeatEngine::place(int output, std::int64_t firstFrame, int frames)
             ++stats_.missed;
             continue;
         }
-        if (soundOn_ && clip_) {
+        const bool sounded = soundOn_ && clip_;
+        if (sounded) {
             voices_.add(clip_, frame);
             if (stats_.onsets.size() < kOnsetsKept)
                 stats_.onsets.push_back(frame);
         }
-        placed_.push_back(Placed{output, frame});
+        placed_.push_back(Placed{output, frame, sounded, -1});
         ++stats_.placed;
     }
 }

@@ -27,10 +27,10 @@ class BeatEngine : public StreamFiller
 {
 public:
     struct Settings {
-        int rate = 48000;      // frames per second of every output
-        int channels = 2;      // interleaved
-        int fadeFrames = 48;   // a click cut by the next one fades out within 1 ms
-        int keptFrames = 4800; // clicks taken back no earlier than this before the stream's end
+        int rate = 48000;       // frames per second of every output
+        int channels = 2;       // interleaved
+        int fadeFrames = 48;    // a click cut by the next one fades out within 1 ms
+        int keptFrames = 48000; // clicks taken back no earlier than this before the stream's end
     };
     explicit BeatEngine(const Settings &settings);
     BeatEngine() : BeatEngine(Settings{}) {}
@@ -97,6 +97,8 @@ private:
     struct Placed {
         int output = -1;
         std::int64_t frame = 0;
+        bool sounded = false;   // its click is in the stream
+        std::int64_t atNs = -1; // when it is heard, fixed once its output is no longer in use
     };
     struct Run {
         std::int64_t pressNs = 0;
@@ -108,10 +110,10 @@ private:
 
     double frameHeardAt(const Timing &timing, std::int64_t ns) const;
     std::int64_t heardNs(const Timing &timing, double frame) const;
-    const Timing &timingOf(int output) const;
+    std::int64_t earliestRewritable() const;
     bool heardBy(const Placed &beat, std::int64_t ns) const;
     int takeBackAfter(std::int64_t pressNs);
-    void takeBackClicksAfter(std::int64_t ns);
+    std::optional<std::int64_t> takeBackClicksAfter(std::int64_t ns);
     void rewriteFrom(std::int64_t frame);
     void takeOver(int output, std::int64_t firstFrame, std::int64_t firstHeardNs);
     void place(int output, std::int64_t firstFrame, int frames);
@@ -122,8 +124,8 @@ private:
     int active_ = -1;
     int incoming_ = -1;
     bool rewrites_ = true, incomingRewrites_ = true;
-    Timing current_, previous_; // of the output in use and of the one before it
-    std::int64_t written_ = 0;  // the end of what the output in use wrote
+    Timing current_;           // of the output in use
+    std::int64_t written_ = 0; // the end of what the output in use wrote
     std::optional<std::int64_t> rewriteFrom_;
     std::optional<Run> run_;
     std::deque<Placed> placed_; // placed, not yet heard

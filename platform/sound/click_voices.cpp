@@ -61,6 +61,12 @@ void ClickVoices::render(float *out, int frames, std::int64_t start) const
     }
 }
 
+void ClickVoices::clear()
+{
+    voices_.clear();
+    silentFrom_ = 0;
+}
+
 void ClickVoices::forgetEndedBy(std::int64_t frame)
 {
     while (!voices_.empty() && end(0) <= frame)

@@ -24,6 +24,8 @@ public:
     std::optional<std::int64_t> takeBackFrom(std::int64_t frame);
     // Writes the `frames` frames from output frame `start` (interleaved, overwriting `out`).
     void render(float *out, int frames, std::int64_t start) const;
+    // Forgets every clip, keeping the room for them.
+    void clear();
     // Forgets the clips that have ended by `frame`.
     void forgetEndedBy(std::int64_t frame);
     // The frame after the last one with sound in it (0 when nothing was ever added).

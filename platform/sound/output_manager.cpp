@@ -32,10 +32,11 @@ std::vector<std::unique_ptr<OutputStream>> defaultStreams(const SoundSettings &s
 }
 
 // An output given up is closed in a thread of its own: one whose server hangs may take long.
-void closeLater(std::unique_ptr<OutputStream> output)
+// The engine it fills stays until it is closed.
+void closeLater(std::unique_ptr<OutputStream> output, std::shared_ptr<BeatEngine> engine)
 {
     if (output)
-        std::thread([o = std::move(output)] { o->close(); }).detach();
+        std::thread([o = std::move(output), keep = std::move(engine)] { o->close(); }).detach();
 }
 
 } // namespace
@@ -50,6 +51,8 @@ struct OutputManager::Shared {
     mutable std::condition_variable poked, looked;
     bool stop = false, wanted = false;
     std::unique_ptr<OutputStream> current; // a real output, under the mutex
+    int currentId = -1;
+    std::int64_t openedAt = 0;
     int nextId = kStandIn + 1;
     int looksDone = 0;
     Stats stats;
@@ -77,7 +80,7 @@ void OutputManager::Shared::run()
         wanted = false;
     }
     standIn.close();
-    closeLater(std::move(current));
+    closeLater(std::move(current), engine);
 }
 
 // The output in use is given up when it is lost, or asks for nothing while the beat runs; a
@@ -87,11 +90,13 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
     const std::int64_t now = monotonicNs();
     if (current) {
         // A stream that has asked for nothing since it was opened or woken may wait for its
-        // device to wake; one that has asked may pause for no longer than a stall.
+        // device to wake; one that has asked may pause for no longer than a stall. One that
+        // never told when its sound is heard never took the beat over, and is given up too.
         const std::int64_t last = current->lastFillNs();
         const bool stalled =
-            engine->running() && (last < wokenAt ? now - wokenAt > ns(settings.answerWithin)
-                                                 : now - last > ns(settings.stalledAfter));
+            (engine->running() && (last < wokenAt ? now - wokenAt > ns(settings.answerWithin)
+                                                  : now - last > ns(settings.stalledAfter))) ||
+            (engine->inUse() != currentId && now - openedAt > ns(settings.answerWithin));
         if (current->alive() && !stalled) {
             current->thread().raise();
             sayDropouts();
@@ -104,7 +109,7 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
                                        "silenzio e la si cerca di nuovo ogni secondo\n");
         engine->use(kStandIn, true);
         standIn.wake();
-        closeLater(std::move(current));
+        closeLater(std::move(current), engine);
         stats.deviceOpen = false;
         stats.output = standIn.name();
         lost = true;
@@ -150,7 +155,8 @@ void OutputManager::Shared::open(std::unique_lock<std::mutex> &lock)
         std::fprintf(stderr, "cadrel: uscita audio disponibile (%s)\n", opened->name());
     lost = false;
     engine->use(id, opened->rewrites());
-    wokenAt = monotonicNs();
+    wokenAt = openedAt = monotonicNs();
+    currentId = id;
     opened->wake();
     stats.output = opened->name();
     stats.deviceOpen = true;
@@ -207,6 +213,7 @@ void OutputManager::takeBack()
     const std::lock_guard lock(shared_->mutex);
     if (shared_->current)
         shared_->current->takeBack();
+    shared_->standIn.takeBack();
 }
 
 OutputManager::Stats OutputManager::stats() const

@@ -231,6 +231,7 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
     // Nothing but silence to come: the device may rest until the beat starts again.
     if (!me->corked_ && me->filler_->idle(now)) {
         me->corked_ = true;
+        me->position_.forget(); // the device stands still until it is woken
         pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr);
         if (op != nullptr)
             pa_operation_unref(op);

@@ -37,9 +37,11 @@ Sound::Sound(const SoundOptions &options, QObject *parent)
     connect(&timer_, &QTimer::timeout, this, &Sound::sayHeard);
 }
 
+// Nothing more is heard once the program ends.
 Sound::~Sound()
 {
     engine_->stop(monotonicNs());
+    outputs_.takeBack();
 }
 
 // Every output takes stereo floats at one rate, so the clip is read before any is open.

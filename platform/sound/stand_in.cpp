@@ -42,34 +42,48 @@ void StandIn::close()
 
 void StandIn::wake()
 {
+    const std::lock_guard lock(mutex_);
     woken_.notify_all();
 }
 
-// Frame f is heard at t0 + f / rate, t0 being when the stand-in took over; it writes up to the
-// frame heard one lead from now. After a sleep it goes on from the frame due, not from where it
-// stopped: nothing sounds, so nothing is lost.
+void StandIn::takeBack()
+{
+    const std::lock_guard lock(mutex_);
+    if (filler_ != nullptr)
+        filler_->rewrite(id_, buffer_);
+}
+
+// Frames are numbered on from spell to spell of writing; within one, frame f is heard at
+// t0 + (f - base) / rate, t0 being when the spell began and base the frames written before it.
+// It writes up to the frame heard one lead from now. A spell ends when there is nothing to
+// write: nothing sounds, so nothing is lost, and the times stay small however long it runs.
 void StandIn::run()
 {
     thread().noteCurrent();
-    std::int64_t t0 = 0, written = 0;
+    constexpr std::int64_t kNs = 1'000'000'000;
+    std::int64_t t0 = 0, base = 0, written = 0;
     std::unique_lock lock(mutex_);
     while (!stop_) {
         const std::int64_t now = monotonicNs();
         const bool busy = engine_.wanted(id_) && (engine_.inUse() != id_ || !filler_->idle(now));
         if (!busy) {
+            t0 = 0;
             woken_.wait_for(lock, kNap);
             continue;
         }
-        if (t0 == 0)
+        if (t0 == 0) {
             t0 = now;
-        const std::int64_t due = (now - t0) * rate_ / 1'000'000'000 + leadFrames_;
-        if (due - written > 4 * leadFrames_)
-            written = due - leadFrames_; // woken after a sleep
+            base = written;
+        }
+        const std::int64_t since = now - t0;
+        const std::int64_t due =
+            base + since / kNs * rate_ + since % kNs * rate_ / kNs + leadFrames_;
         if (due > written) {
             const auto frames = int(due - written);
             buffer_.resize(std::size_t(frames) * std::size_t(channels_));
             noteFill(now);
-            const std::int64_t heard = t0 + written * 1'000'000'000 / rate_;
+            const std::int64_t played = written - base;
+            const std::int64_t heard = t0 + played / rate_ * kNs + played % rate_ * kNs / rate_;
             filler_->fill(id_, buffer_.data(), frames, written, heard);
             written = due;
         }

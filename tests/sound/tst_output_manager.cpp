@@ -5,6 +5,7 @@
 #include "platform/sound/output_manager.h"
 #include "stderr_capture.h"
 
+#include <optional>
 #include <QTemporaryDir>
 #include <QTest>
 #include <thread>
@@ -164,6 +165,22 @@ private slots:
         engine->stop(platform::monotonicNs());
         outputs.reset();
         QCOMPARE(lines(capture.text(), said.toUtf8().constData()), std::size_t(1));
+    }
+
+    // Stopped while the stand-in holds a click not yet "heard": once that is taken back there
+    // is nothing left to write, and the stand-in rests.
+    void theStandInRestsAfterAStop()
+    {
+        control.opens = false;
+        auto outputs = manager();
+        QVERIFY(waitFor([&] { return engine->inUse() == 0; }));
+        engine->start(platform::monotonicNs(), 250);
+        outputs->wake();
+        std::optional<std::int64_t> next;
+        QVERIFY(waitFor([&] { return (next = engine->nextHeardNs()).has_value(); }));
+        engine->stop(*next - 20'000'000); // as a press 20 ms before the beat
+        outputs->takeBack();
+        QVERIFY(waitFor([&] { return engine->idle(platform::monotonicNs()); }));
     }
 
     // The server tells of silence three times in one spell, then once more later: two lines.
