@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 
 namespace {
 
@@ -120,6 +121,35 @@ private slots:
         const QStringList texts = staticTexts(root);
         QVERIFY2(texts.contains("2") && !texts.contains("0") && !texts.contains("1"),
                  qPrintable(texts.join('|')));
+    }
+
+    // The banner takes the focus by Tab, and shows it has it; a screen reader finds it as a
+    // picture of what it shows.
+    void theBannerShowsItsFocusAndIsAPicture()
+    {
+        auto *banner = p->widget<QWidget>("Picture1");
+        QAccessibleInterface *image = QAccessible::queryAccessibleInterface(banner);
+        QVERIFY(image);
+        QCOMPARE(image->role(), QAccessible::Graphic);
+        QCOMPARE(image->text(QAccessible::Name), "Ritmolino");
+        const QImage unfocused = banner->grab().toImage();
+        for (int tabs = 0; tabs < 8 && QApplication::focusWidget() != banner; ++tabs)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), banner);
+        QTRY_VERIFY(banner->grab().toImage() != unfocused);
+        QTest::keyClick(banner, Qt::Key_Tab);
+        QTRY_COMPARE(banner->grab().toImage(), unfocused);
+    }
+
+    // The tempo frame's caption, which shows the tempo, is what a screen reader reads for it.
+    void theTempoFrameReadsItsCaption()
+    {
+        p->widget<QSlider>("Slider1")->setValue(140);
+        QAccessibleInterface *frame =
+            QAccessible::queryAccessibleInterface(p->widget<QWidget>("Frame3"));
+        QVERIFY(frame);
+        QCOMPARE(frame->text(QAccessible::Name), "Bpm  140");
+        QCOMPARE(frame->text(QAccessible::Description), "Battiti per minuto");
     }
 };
 

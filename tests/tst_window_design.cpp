@@ -110,7 +110,7 @@ private slots:
         QTest::newRow("Picture1") << "Picture1"
                                   << "Ritmolino";
         QTest::newRow("Frame3") << "Frame3"
-                                << "Battiti per minuto";
+                                << "Bpm"; // its caption; the tooltip describes it
         QTest::newRow("Frame1") << "Frame1"
                                 << "Suono:";
     }

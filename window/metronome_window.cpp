@@ -73,6 +73,7 @@ void MetronomeWindow::createControls()
 void MetronomeWindow::showPictures()
 {
     m_banner->setPicture(bannerPicture());
+    m_banner->setAccessibleName(QStringLiteral("Ritmolino"));
     m_startStop->setCursor(toggleButtonCursor());
     m_tempoSlider->setCursor(sliderCursor());
 }

@@ -1,10 +1,28 @@
 #include "window/picture_box.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 
 namespace window {
 
-PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
+namespace {
+
+QAccessibleInterface *pictureFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(PictureBox::staticMetaObject.className()))
+        if (auto *picture = qobject_cast<PictureBox *>(object))
+            return new QAccessibleWidget(picture, QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
+
+PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
+{
+    static const bool installed = (QAccessible::installFactory(pictureFactory), true);
+    (void)installed;
+}
 
 void PictureBox::setPicture(const QPixmap &picture)
 {
@@ -18,6 +36,24 @@ void PictureBox::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (!m_picture.isNull())
         painter.drawPixmap(0, 0, m_picture);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(1, 1, -1, -1);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
+}
+
+void PictureBox::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 } // namespace window

@@ -33,8 +33,8 @@ Frame::Frame(QWidget *parent) : Surface(parent) {}
 void Frame::setCaption(const QString &caption)
 {
     m_caption = caption;
-    if (toolTip().isEmpty())
-        setAccessibleName(QString(caption).remove(QLatin1Char('&')).trimmed());
+    // What it shows is its name (the tempo frame's "Bpm  140"); its tooltip describes it.
+    setAccessibleName(QString(caption).remove(QLatin1Char('&')).trimmed());
     update();
 }
 
