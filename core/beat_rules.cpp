@@ -1,15 +1,13 @@
 #include "core/beat_rules.h"
 
+#include "core/decimal_text.h"
 #include "core/metronome.h"
 
 namespace core {
 
 QString advanceCount(QStringView count)
 {
-    qsizetype digits = 0;
-    while (digits < count.size() && count[digits] >= u'0' && count[digits] <= u'9')
-        ++digits;
-    QString next = count.first(digits).toString();
+    QString next = leadingDigits(count).toString();
     while (next.size() > 1 && next.front() == u'0')
         next.remove(0, 1);
     // Add one from the last digit, carrying over the nines.
@@ -42,15 +40,10 @@ std::string soundPath(const std::string &folder, char separator)
 
 // The parity of the count's leading whole number is that of its last leading digit, so a count
 // of any length is read without converting it to a number that could overflow.
-Pose poseForCount(QStringView count)
+bool isOddCount(QStringView count)
 {
-    qsizetype digits = 0;
-    while (digits < count.size() && count[digits].isSpace())
-        ++digits;
-    QChar last = u'0';
-    for (; digits < count.size() && count[digits] >= u'0' && count[digits] <= u'9'; ++digits)
-        last = count[digits];
-    return (last.unicode() - u'0') % 2 == 1 ? kOddCount : kEvenCount;
+    const QStringView digits = leadingDigits(count.trimmed());
+    return !digits.isEmpty() && (digits.back().unicode() - u'0') % 2 == 1;
 }
 
 } // namespace core

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <QString>
 #include <QStringView>
 #include <string>
 
 // The small rules behind a beat and what shows it: the count, the captions, the click's path,
-// and the pendulum's pose and the light's colour for a count.
+// and the count's parity, which the pendulum and the light follow.
 namespace core {
 
 enum class RunState;
@@ -28,22 +27,7 @@ QString startStopCaption(RunState state);
 // file system's own bytes.
 std::string soundPath(const std::string &folder, char separator);
 
-// What the pendulum and the light show: the pendulum from its pivot (x1, y1) to its free end
-// (x2, y2), in twips of the window, and the light's fill as 0x00BBGGRR.
-struct Pose {
-    int x1, y1, x2, y2;
-    std::uint32_t light;
-    bool operator==(const Pose &) const = default;
-};
-
-// Before the first start: upright, with the dark yellow light.
-constexpr Pose kUpright{2040, 6000, 2040, 2280, 0x0000C0C0};
-// Leaning left with the dark yellow light for an even count (0 included), right with the pale
-// yellow light for an odd one: the swing is not symmetric about the pivot.
-constexpr Pose kEvenCount{2040, 6000, 240, 2850, 0x0000C0C0};
-constexpr Pose kOddCount{2040, 6000, 4080, 2850, 0x00C0FFFF};
-
-// The pose for a count, by the parity of its leading whole number.
-Pose poseForCount(QStringView count);
+// Whether the count's leading whole number is odd: each beat swings the pendulum the other way.
+bool isOddCount(QStringView count);
 
 } // namespace core

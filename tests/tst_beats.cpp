@@ -3,6 +3,7 @@
 // beat counted and every sounded one heard.
 #include "onset_finder.h"
 #include "program.h"
+#include "window/design.h"
 #include "window_fixture.h"
 
 #include <QPushButton>
@@ -24,11 +25,21 @@ Shown shownBy(const window::MetronomeWindow &window)
             window.painted<window::Shape>("Shape1").FillColor()};
 }
 
-Shown expected(const core::Pose &pose)
+QColor colour(platform::DesignColour bgr)
 {
-    return {pose.x1, pose.y1, pose.x2, pose.y2,
-            QColor::fromRgb(
-                qRgb(pose.light & 0xFF, (pose.light >> 8) & 0xFF, (pose.light >> 16) & 0xFF))};
+    return QColor::fromRgb(qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
+}
+
+Shown expected(const window::PoseDesign &pose)
+{
+    return {pose.x1, pose.y1, pose.x2, pose.y2, colour(pose.light)};
+}
+
+// Before the first start: the pendulum and the light as designed.
+Shown upright()
+{
+    const auto &line = window::design("Line2");
+    return {line.x1, line.y1, line.x2, line.y2, colour(*window::design("Shape1").fill)};
 }
 
 } // namespace
@@ -60,21 +71,21 @@ private slots:
         QCOMPARE(toggle()->text(), "&Disabilita");
         QCOMPARE(p->metronome.intervalMs(), 1500);
         QVERIFY(p->beats.startedAt >= before);
-        QCOMPARE(shownBy(p->window), expected(core::kEvenCount));
+        QCOMPARE(shownBy(p->window), expected(window::evenCountPose));
         p->tick();
         p->tick();
         p->tick();
         QCOMPARE(count(), "3");
-        QCOMPARE(shownBy(p->window), expected(core::kOddCount));
+        QCOMPARE(shownBy(p->window), expected(window::oddCountPose));
         press();
         QCOMPARE(toggle()->text(), "&Abilita");
         p->tick();
         QCOMPARE(count(), "3");
-        QCOMPARE(shownBy(p->window), expected(core::kOddCount));
+        QCOMPARE(shownBy(p->window), expected(window::oddCountPose));
         press();
         p->tick();
         QCOMPARE(count(), "4");
-        QCOMPARE(shownBy(p->window), expected(core::kEvenCount));
+        QCOMPARE(shownBy(p->window), expected(window::evenCountPose));
     }
 
     void accessKeysFollowTheCaption()
@@ -101,7 +112,7 @@ private slots:
         p->tick();
         QCOMPARE(count(), "0");
         QCOMPARE(p->window.windowTitle(), "Ritmolino");
-        QCOMPARE(shownBy(p->window), expected(core::kUpright));
+        QCOMPARE(shownBy(p->window), upright());
     }
 
     void captionShowsTheCountWhileMinimised()

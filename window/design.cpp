@@ -68,11 +68,11 @@ const std::array controls = {
     ControlDesign{.name = "Label2", .kind = Kind::Label,
         .left = 0, .top = 120, .width = 975, .height = 255,
         .caption = "Tot. Battiti:", .fore = darkGrey, .tabIndex = 13, .align = Align::Centre},
-    // The beat light (its colours by the count: core/beat_rules.h).
+    // The beat light (its colours by the count: evenCountPose, oddCountPose below).
     ControlDesign{.name = "Shape1", .kind = Kind::Shape,
         .left = 1680, .top = 5640, .width = 735, .height = 615,
         .back = darkYellow, .fore = darkYellow, .fill = darkYellow},
-    // The pendulum, green and five pixels wide (its poses: core/beat_rules.h).
+    // The pendulum, green and five pixels wide, upright (its poses by the count below).
     ControlDesign{.name = "Line2", .kind = Kind::Line,
         .x1 = 2040, .y1 = 6000, .x2 = 2040, .y2 = 2280, .fore = green, .borderWidth = 5},
     // The line under the top row.
@@ -87,6 +87,9 @@ const std::array controls = {
 // clang-format on
 
 } // namespace
+
+const PoseDesign evenCountPose{2040, 6000, 240, 2850, darkYellow};
+const PoseDesign oddCountPose{2040, 6000, 4080, 2850, paleYellow};
 
 const WindowDesign frmCadrelDesign = {
     .caption = "Ritmolino",

@@ -72,6 +72,19 @@ struct WindowDesign {
 
 extern const WindowDesign frmCadrelDesign;
 
+// What the pendulum (Line2) and the beat light (Shape1) show once the metronome has started:
+// the pendulum from its pivot (x1, y1) to its free end (x2, y2), in twips of the window, and the
+// light's fill. Before the first start they show their rows: upright, dark yellow.
+struct PoseDesign {
+    int x1, y1, x2, y2;
+    DesignColour light;
+    bool operator==(const PoseDesign &) const = default;
+};
+// Leaning left with the dark yellow light for an even count (0 included), right with the pale
+// yellow light for an odd one: the swing is not symmetric about the pivot.
+extern const PoseDesign evenCountPose;
+extern const PoseDesign oddCountPose;
+
 // The design row of a control; every control of the window has exactly one.
 const ControlDesign &design(std::string_view name);
 

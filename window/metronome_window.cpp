@@ -166,19 +166,20 @@ void MetronomeWindow::tempoTyped()
 void MetronomeWindow::showRunState(core::RunState state)
 {
     m_startStop->setText(core::startStopCaption(state));
-    showPose(core::poseForCount(m_metronome.count()));
+    showPose(m_metronome.count());
 }
 
 void MetronomeWindow::showBeat(const QString &count)
 {
     m_beatCounter->setCaption(count);
     setWindowTitle(core::beatCaption(isMinimized(), count));
-    showPose(core::poseForCount(count));
+    showPose(count);
 }
 
-// Showing the pose the display already shows repaints nothing.
-void MetronomeWindow::showPose(const core::Pose &pose)
+// The pose of the count's parity; showing the pose the display already shows repaints nothing.
+void MetronomeWindow::showPose(const QString &count)
 {
+    const PoseDesign &pose = core::isOddCount(count) ? oddCountPose : evenCountPose;
     m_pendulum->setX1(pose.x1);
     m_pendulum->setX2(pose.x2);
     m_pendulum->setY1(pose.y1);

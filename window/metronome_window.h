@@ -2,6 +2,7 @@
 
 #include "core/beat_rules.h"
 #include "core/metronome.h"
+#include "window/design.h"
 #include "window/surface.h"
 
 #include <map>
@@ -56,7 +57,7 @@ private:
     // What the metronome says.
     void showRunState(core::RunState state);
     void showBeat(const QString &count);
-    void showPose(const core::Pose &pose);
+    void showPose(const QString &count);
 
     core::Metronome &m_metronome;
     std::map<std::string, PaintedControl *, std::less<>> m_painted;
