@@ -1,7 +1,6 @@
 #include "core/beat_rules.h"
 
 #include "core/decimal_text.h"
-#include "core/metronome.h"
 
 namespace core {
 
@@ -21,16 +20,9 @@ QString advanceCount(QStringView count)
     return next;
 }
 
-QString beatCaption(bool minimised, QStringView count)
+QString minimisedCaption(QStringView count)
 {
-    if (minimised)
-        return QStringLiteral("Cadrel") + QStringLiteral(" ") + count.toString();
-    return QStringLiteral("Ritmolino");
-}
-
-QString startStopCaption(RunState state)
-{
-    return state == RunState::Running ? QStringLiteral("&Disabilita") : QStringLiteral("&Abilita");
+    return QStringLiteral("Cadrel ") + count.toString();
 }
 
 std::string soundPath(const std::string &folder, char separator)

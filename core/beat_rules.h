@@ -8,19 +8,14 @@
 // and the count's parity, which the pendulum and the light follow.
 namespace core {
 
-enum class RunState;
-
 // The count after one more beat. The count is decimal text and is advanced as text, digit by
 // digit, so it never rounds or overflows however long the program runs ("9" gives "10",
 // "18446744073709551615" gives "18446744073709551616"). Only the leading digits count.
 QString advanceCount(QStringView count);
 
-// The window caption after a beat: the count while minimised, the window's name otherwise.
-QString beatCaption(bool minimised, QStringView count);
-
-// The start/stop toggle's caption, which names what it will do next: "&Abilita" until the
-// metronome runs, "&Disabilita" while it does.
-QString startStopCaption(RunState state);
+// The window's caption after a beat while minimised: the program's name and the count. (Shown,
+// the window's caption is its design caption.)
+QString minimisedCaption(QStringView count);
 
 // The click's path: the folder as reported, the separator and the file name, even when the
 // folder already ends with a separator (at the root of a drive or file system). Paths are the

@@ -113,20 +113,6 @@ private slots:
         QCOMPARE(core::advanceCount(count), next);
     }
 
-    void beatCaption_data()
-    {
-        QTest::addColumn<bool>("minimised");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("minimised") << true << "Cadrel 123456789012";
-        QTest::newRow("shown") << false << "Ritmolino";
-    }
-    void beatCaption()
-    {
-        QFETCH(bool, minimised);
-        QFETCH(QString, caption);
-        QCOMPARE(core::beatCaption(minimised, u"123456789012"), caption);
-    }
-
     void countParity_data()
     {
         QTest::addColumn<QString>("count");

@@ -88,6 +88,8 @@ const std::array controls = {
 
 } // namespace
 
+const char *const runningToggleCaption = "&Disabilita";
+
 const PoseDesign evenCountPose{2040, 6000, 240, 2850, darkYellow};
 const PoseDesign oddCountPose{2040, 6000, 4080, 2850, paleYellow};
 

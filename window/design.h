@@ -72,6 +72,10 @@ struct WindowDesign {
 
 extern const WindowDesign frmCadrelDesign;
 
+// The start/stop toggle names what it will do next: its design caption ("&Abilita") until the
+// metronome runs, this while it does.
+extern const char *const runningToggleCaption;
+
 // What the pendulum (Line2) and the beat light (Shape1) show once the metronome has started:
 // the pendulum from its pivot (x1, y1) to its free end (x2, y2), in twips of the window, and the
 // light's fill. Before the first start they show their rows: upright, dark yellow.

@@ -165,14 +165,17 @@ void MetronomeWindow::tempoTyped()
 // Once started, the pendulum and the light follow the count until the program ends.
 void MetronomeWindow::showRunState(core::RunState state)
 {
-    m_startStop->setText(core::startStopCaption(state));
+    m_startStop->setText(QString::fromUtf8(state == core::RunState::Running
+                                               ? runningToggleCaption
+                                               : design("cmdAbilitaDisabilita").caption));
     showPose(m_metronome.count());
 }
 
 void MetronomeWindow::showBeat(const QString &count)
 {
     m_beatCounter->setCaption(count);
-    setWindowTitle(core::beatCaption(isMinimized(), count));
+    setWindowTitle(isMinimized() ? core::minimisedCaption(count)
+                                 : QString::fromUtf8(frmCadrelDesign.caption));
     showPose(count);
 }
 
