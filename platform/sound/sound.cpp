@@ -34,7 +34,7 @@ Sound::Sound(const SoundOptions &options, QObject *parent)
 {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &Sound::sayHeard);
+    connect(&timer_, &QTimer::timeout, this, [this] { sayHeard(monotonicNs()); });
 }
 
 // Nothing more is heard once the program ends.
@@ -48,13 +48,22 @@ Sound::~Sound()
 void Sound::prepare(const std::string &clickPath)
 {
     clickPath_ = clickPath;
-    engine_->setClip(clips_.clip(clickPath_, options_.settings.rate, options_.settings.channels));
+    refreshClip();
+}
+
+// The file is looked at again each time: the clip as last read, or the beep.
+void Sound::refreshClip()
+{
+    if (!clickPath_.empty())
+        engine_->setClip(
+            clips_.clip(clickPath_, options_.settings.rate, options_.settings.channels));
 }
 
 void Sound::start(core::BeatSource::Clock::time_point press, double periodMs)
 {
     const std::int64_t pressNs = toNs(press);
-    sayHeard(); // beats heard before the press belong to the run before
+    sayHeard(pressNs); // beats heard before the press belong to the run before
+    refreshClip();     // the file as read by now, not the beep that stood in until it was
     for (int kept = engine_->start(pressNs, periodMs); kept > 0; --kept)
         emit heard();
     outputs_.takeBack();
@@ -64,10 +73,13 @@ void Sound::start(core::BeatSource::Clock::time_point press, double periodMs)
     armFor(expected_);
 }
 
+// The beats heard up to the press are said; those after it are taken back, and their clicks
+// with them.
 void Sound::stop(core::BeatSource::Clock::time_point press)
 {
-    sayHeard();
-    for (int kept = engine_->stop(toNs(press)); kept > 0; --kept)
+    const std::int64_t pressNs = toNs(press);
+    sayHeard(pressNs);
+    for (int kept = engine_->stop(pressNs); kept > 0; --kept)
         emit heard();
     outputs_.takeBack();
     timer_.stop();
@@ -85,17 +97,13 @@ void Sound::armFor(std::int64_t ns)
     timer_.start(int((wait + 999'999) / 1'000'000));
 }
 
-// Says each beat heard by now, then waits for the next: until it is in the stream, for when it
-// should be heard; then for when the output says it will be.
-void Sound::sayHeard()
+// Says each beat heard by `now`, then waits for the next: until it is in the stream, for when
+// it should be heard; then for when the output says it will be.
+void Sound::sayHeard(std::int64_t now)
 {
-    const std::int64_t now = monotonicNs();
     const int heard = engine_->takeHeard(now);
     if (heard > 0) {
-        // The file is looked at again on every beat: a changed click is heard from the next.
-        if (!clickPath_.empty())
-            engine_->setClip(
-                clips_.clip(clickPath_, options_.settings.rate, options_.settings.channels));
+        refreshClip(); // a changed file is heard from the next beat
         expected_ = now + std::int64_t(std::llround(periodNs_));
     }
     for (int i = 0; i < heard; ++i)

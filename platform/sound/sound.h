@@ -52,7 +52,8 @@ signals:
     void heard();
 
 private:
-    void sayHeard();
+    void sayHeard(std::int64_t now);
+    void refreshClip();
     void armFor(std::int64_t ns);
 
     SoundOptions options_;
