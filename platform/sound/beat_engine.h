@@ -88,6 +88,8 @@ public:
     Stats stats() const;
 
 private:
+    static constexpr std::size_t kOnsetsKept = 1 << 16; // onsets noted for measurement
+
     struct Timing {
         int output = -1;
         std::int64_t frame = 0;  // this frame of the output...
