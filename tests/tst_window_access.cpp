@@ -123,6 +123,43 @@ private slots:
                  qPrintable(texts.join('|')));
     }
 
+    // Tab into the option group goes straight to the selected button: a screen reader never
+    // hears the other one on the way (both ways round, and back with Shift+Tab).
+    void theOptionGroupIsEnteredAtItsSelectedButton_data()
+    {
+        QTest::addColumn<bool>("noSound");
+        QTest::addColumn<bool>("backwards");
+        QTest::newRow("Suono, Tab") << false << false;
+        QTest::newRow("No Suono, Tab") << true << false;
+        QTest::newRow("Suono, Shift+Tab") << false << true;
+        QTest::newRow("No Suono, Shift+Tab") << true << true;
+    }
+    void theOptionGroupIsEnteredAtItsSelectedButton()
+    {
+        QFETCH(bool, noSound);
+        QFETCH(bool, backwards);
+        auto *selected = p->widget<QRadioButton>(noSound ? "Op2" : "Op1");
+        auto *other = p->widget<QRadioButton>(noSound ? "Op1" : "Op2");
+        selected->setChecked(true);
+        struct FocusCounter : QObject {
+            int focused = 0;
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                focused += event->type() == QEvent::FocusIn;
+                return false;
+            }
+        } counter;
+        other->installEventFilter(&counter);
+        bool reached = false;
+        for (int keys = 0; keys < 12; ++keys) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                            backwards ? Qt::ShiftModifier : Qt::NoModifier);
+            reached = reached || QApplication::focusWidget() == selected;
+        }
+        QVERIFY(reached);
+        QCOMPARE(counter.focused, 0);
+    }
+
     // The banner takes the focus by Tab, and shows it has it; a screen reader finds it as a
     // picture of what it shows.
     void theBannerShowsItsFocusAndIsAPicture()

@@ -104,25 +104,30 @@ QRadioButton *selectedOption(const QWidget &group)
 
 } // namespace
 
-// Tab enters an option group at its selected button, and leaves it from there.
+// Tab enters an option group at its selected button, and leaves it from there. The focus goes
+// straight there: a screen reader hears only the button that gets it.
 bool MetronomeWindow::focusNextPrevChild(bool next)
 {
-    const QWidget *from = focusWidget();
-    for (int stops = 0; stops < 32; ++stops) {
-        if (!Surface::focusNextPrevChild(next))
+    QWidget *const from = focusWidget();
+    QWidget *stop = from ? from : this;
+    for (int steps = 0; steps < 64; ++steps) {
+        stop = next ? stop->nextInFocusChain() : stop->previousInFocusChain();
+        if (stop == nullptr || stop == from)
             return false;
-        auto *option = qobject_cast<QRadioButton *>(focusWidget());
-        if (!option || option->isChecked())
-            return true;
-        QRadioButton *selected = selectedOption(*option->parentWidget());
-        if (!selected)
-            return true;
-        if (from && from->parentWidget() == option->parentWidget())
-            continue; // leaving the group: pass its other buttons by
-        selected->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        if (stop == this || !(stop->focusPolicy() & Qt::TabFocus) || !stop->isEnabled() ||
+            !stop->isVisibleTo(this) || !isAncestorOf(stop))
+            continue;
+        if (auto *option = qobject_cast<QRadioButton *>(stop); option && !option->isChecked()) {
+            QRadioButton *selected = selectedOption(*option->parentWidget());
+            if (from && from->parentWidget() == option->parentWidget())
+                continue; // leaving the group: pass its other buttons by
+            if (selected)
+                stop = selected;
+        }
+        stop->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
         return true;
     }
-    return true;
+    return false;
 }
 
 void MetronomeWindow::connectControls()
