@@ -174,7 +174,7 @@ def main():
         written_worst = None
         soft_devs = []
         worst = None
-        late = []
+        late, short = [], []
         quanta = set()
         others = set()
         for name, run, m, top in runs:
@@ -189,6 +189,8 @@ def main():
             lost += m["lost"]
             doubled += m["doubled"]
             heard = m["recorded"] + sum(1 for _, peak, _ in m["soft"] if peak >= SOFT)
+            if (m["rec_short_s"] or 0) > 0.2:
+                short.append(m["rec_short_s"])
             equal += shown == heard
             if shown is not None and heard < shown and (
                     (m["first_after_press_ms"] is not None and m["first_after_press_ms"] < 0)
@@ -229,7 +231,9 @@ def main():
               f"soft sounds {soft_count}, scraps {scrap_count} (start to next: "
               f"{' '.join(sorted(set(soft_devs))) or '-'}); "
               f"beats shown = clicks + soft sounds recorded in {equal} of {n}"
-              + (f"; recording started late in {', '.join(late)}" if late else "")
+              + (f"; recording short (started late) by {min(short):.2f}-{max(short):.2f} s in "
+                 f"{len(short)} runs" if short else "")
+              + (f", beats missing from it in {', '.join(late)}" if late else "")
               + (f"; other graphs running: {', '.join(sorted(others))}" if others else ""))
         summary.append((label, f"{exact} of {n}", "-" if worst is None else f"{worst:.2f}",
                         str(dropouts), str(errs) if server == "pipewire" else "-",

@@ -137,8 +137,9 @@ for server in $servers; do
         server_quanta=$quanta
     fi
     module=$(pactl load-module module-null-sink sink_name=cadrel_flow rate=48000 channels=2)
-    # The first recording of a new sink's monitor starts a second or two late (measured on
-    # PulseAudio: 1.9 s of 15 missing, the later ones whole): one is made and thrown away.
+    # The first recording of a new sink's monitor starts a second or two late: one is made and
+    # thrown away. On PulseAudio most later ones start late too (measured: 0.6-1.9 s of 15
+    # missing), which the 2.5 s before launch covers; the report shows each recording's loss.
     parec -d cadrel_flow.monitor --format=s16le --rate=48000 --channels=1 \
         --latency-msec=$rec_latency >/dev/null &
     rec=$!
@@ -234,8 +235,8 @@ for server in $servers; do
                 python3 "$here/sound_starts.py" "$out/$name.raw" >>"$txt"
                 [ -n "$keep" ] || rm -f "$out/$name.raw"
                 q=""
-                [ ! -f "$pwtop" ] || q=" quantum $(awk '$NF == "cadrel_flow" { printf "%s%s", s, $3; s = ">" }' "$pwtop")"
-                echo "run $name: start $after ms after launch,$q; beats $(sed -n 's/^beats //p' "$txt"), recorded $(sed -n 's/^rec.onsets //p' "$txt"), dropouts $(sed -n 's/^sound.dropouts //p' "$txt")" >&2
+                [ ! -f "$pwtop" ] || q=", quantum $(awk '$NF == "cadrel_flow" { printf "%s%s", s, $3; s = ">" }' "$pwtop")"
+                echo "run $name: start $after ms after launch$q; beats $(sed -n 's/^beats //p' "$txt"), recorded $(sed -n 's/^rec.onsets //p' "$txt"), dropouts $(sed -n 's/^sound.dropouts //p' "$txt")" >&2
                 run=$((run + 1))
             done
             stop_load
