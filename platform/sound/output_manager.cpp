@@ -20,14 +20,19 @@ std::int64_t ns(std::chrono::milliseconds ms)
 }
 
 // SDL_AUDIODRIVER names the output the user chose; otherwise the desktop's sound server,
-// PulseAudio or PipeWire, and where none answers, whatever SDL finds (ALSA).
+// PulseAudio or PipeWire, and where none answers, ALSA through SDL. Not SDL's own PulseAudio
+// or PipeWire drivers: they would ask the server that did not answer again, and SDL's waits
+// for it without end.
 std::vector<std::unique_ptr<OutputStream>> defaultStreams(const SoundSettings &settings)
 {
     std::vector<std::unique_ptr<OutputStream>> streams;
     const char *chosen = std::getenv("SDL_AUDIODRIVER");
-    if (chosen == nullptr || *chosen == '\0')
-        streams.push_back(std::make_unique<PulseStream>(settings));
-    streams.push_back(std::make_unique<SdlStream>(settings.rate, settings.sdlBufferFrames));
+    if (chosen != nullptr && *chosen != '\0') {
+        streams.push_back(std::make_unique<SdlStream>(settings.rate, settings.sdlBufferFrames));
+        return streams;
+    }
+    streams.push_back(std::make_unique<PulseStream>(settings));
+    streams.push_back(std::make_unique<SdlStream>(settings.rate, settings.sdlBufferFrames, "alsa"));
     return streams;
 }
 
@@ -135,6 +140,8 @@ void OutputManager::Shared::open(std::unique_lock<std::mutex> &lock)
             break;
         }
         errors += (errors.empty() ? "" : "; ") + std::string(stream->name()) + ": " + error;
+        if (stream->serverStuck())
+            break;
     }
     lock.lock();
     lastAttempt = monotonicNs();

@@ -62,6 +62,9 @@ public:
     virtual void wake() {}
     // Times the server played silence in the stream's place.
     virtual int dropouts() const { return 0; }
+    // The last open failed because a server took the connection and never answered: other
+    // outputs that would reach the same server (ALSA's default, on a desktop) are not tried.
+    virtual bool serverStuck() const { return false; }
 
     // When it last had frames filled (0: never), on the monotonic clock.
     std::int64_t lastFillNs() const { return lastFill_.load(std::memory_order_relaxed); }

@@ -35,6 +35,7 @@ bool PulseStream::open(StreamFiller &filler, int id, std::string &error)
     }
     pa_threaded_mainloop_lock(loop_);
     const bool ok = connect(error) && waitUntilReady(error);
+    stuck_ = !ok && timedOut_;
     pa_threaded_mainloop_unlock(loop_);
     if (!ok) {
         close();

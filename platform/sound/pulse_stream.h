@@ -32,6 +32,7 @@ public:
     void takeBack() override;
     void wake() override;
     int dropouts() const override { return dropouts_.load(std::memory_order_relaxed); }
+    bool serverStuck() const override { return stuck_; }
 
 private:
     static void contextChanged(pa_context *context, void *self);
@@ -51,6 +52,7 @@ private:
     pa_stream *stream_ = nullptr;
     bool timedOut_ = false;    // the server did not answer in time (loop thread, under its lock)
     bool corked_ = false;      // under the loop's lock
+    bool stuck_ = false;       // the last open timed out
     std::int64_t written_ = 0; // frames written, the server's write index (loop's lock)
     // Where the device is, from the timing information (loop's lock), and whether an answer
     // is awaited.

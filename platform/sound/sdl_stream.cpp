@@ -33,7 +33,9 @@ void quietAlsa()
 
 } // namespace
 
-SdlStream::SdlStream(int rate, int bufferFrames) : rate_(rate), bufferFrames_(bufferFrames) {}
+SdlStream::SdlStream(int rate, int bufferFrames, const char *driver)
+    : rate_(rate), bufferFrames_(bufferFrames), driver_(driver)
+{}
 
 SdlStream::~SdlStream()
 {
@@ -51,7 +53,11 @@ bool SdlStream::open(StreamFiller &filler, int id, std::string &error)
     // SDL would otherwise take over SIGINT and SIGTERM, and the program would no longer end
     // when asked to.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (driver_ != nullptr)
+        SDL_SetHint(SDL_HINT_AUDIODRIVER, driver_);
+    const int initialised = SDL_InitSubSystem(SDL_INIT_AUDIO);
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (initialised != 0) {
         error = SDL_GetError();
         return false;
     }

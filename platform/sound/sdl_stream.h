@@ -14,7 +14,8 @@ namespace platform {
 class SdlStream : public OutputStream
 {
 public:
-    SdlStream(int rate, int bufferFrames);
+    // `driver`: the SDL driver to use (nullptr: as SDL_AUDIODRIVER says, or SDL's own choice).
+    SdlStream(int rate, int bufferFrames, const char *driver = nullptr);
     ~SdlStream() override;
 
     bool open(StreamFiller &filler, int id, std::string &error) override;
@@ -27,6 +28,7 @@ private:
 
     int rate_;
     int bufferFrames_;
+    const char *driver_;
     StreamFiller *filler_ = nullptr;
     int id_ = -1;
     std::int64_t written_ = 0; // frames written (the callback's thread)

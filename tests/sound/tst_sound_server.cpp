@@ -295,7 +295,12 @@ void TestSoundServer::neverWaitsForAStuckServer()
     QSignalSpy heard(sound.get(), &platform::Sound::heard);
     // Well under the seconds a stuck server would hold anything that waited for it.
     QVERIFY(Clock::now() - made < 2s);
-    if (!stuckAtLaunch) {
+    if (stuckAtLaunch) {
+        // The look for an output ends (ALSA is tried, not SDL's own PulseAudio driver, which
+        // would wait for the stuck server without end), and the stand-in keeps the beat.
+        QVERIFY(sound->outputs().waitForLooks(1, 20s));
+        QVERIFY(!sound->stats().output.deviceOpen);
+    } else {
         QVERIFY(sound->outputs().waitForLooks(1, 20s));
         QVERIFY(sound->stats().output.deviceOpen);
         QVERIFY(server.run("pause"));
