@@ -62,27 +62,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), child("cmdAbilitaDisabilita"));
     }
 
-    // Each child window in its container, where its row puts it; each painted control in its
-    // box.
-    void everyControlWhereItsRowPutsIt()
-    {
-        for (const ControlDesign &row : window::designRows()) {
-            const QRect box = twips(row.left, row.top, row.width, row.height);
-            if (QWidget *widget = child(row.name)) {
-                QCOMPARE(widget->geometry(), box);
-                QWidget *container = row.container ? child(row.container) : &p->window;
-                QCOMPARE(widget->parentWidget(), container);
-            } else if (row.kind == window::Kind::Label) {
-                QCOMPARE(p->label(row.name).box(), box);
-                QCOMPARE(p->label(row.name).caption(), QString::fromUtf8(row.caption));
-            }
-        }
-        const auto &pendulum = p->window.painted<window::Line>("Line2");
-        QCOMPARE((std::array{pendulum.X1(), pendulum.Y1(), pendulum.X2(), pendulum.Y2()}),
-                 (std::array{2040, 6000, 2040, 2280}));
-        QCOMPARE(p->window.painted<window::Shape>("Shape1").FillColor(), darkYellow);
-    }
-
     void textsAndTooltips()
     {
         QCOMPARE(p->widget<window::Frame>("Frame1")->caption(), "Suono: ");

@@ -115,8 +115,6 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
         engine->use(kStandIn, true);
         standIn.wake();
         closeLater(std::move(current), engine);
-        stats.deviceOpen = false;
-        stats.output = standIn.name();
         lost = true;
         lastAttempt = now;
         return;
@@ -165,8 +163,6 @@ void OutputManager::Shared::open(std::unique_lock<std::mutex> &lock)
     wokenAt = openedAt = monotonicNs();
     currentId = id;
     opened->wake();
-    stats.output = opened->name();
-    stats.deviceOpen = true;
     dropoutsSaid = 0;
     current = std::move(opened);
 }
@@ -227,8 +223,10 @@ OutputManager::Stats OutputManager::stats() const
 {
     const std::lock_guard lock(shared_->mutex);
     Stats s = shared_->stats;
-    if (shared_->current)
-        s.realtime = shared_->current->thread().realtime();
+    const auto &current = shared_->current;
+    s.deviceOpen = current != nullptr;
+    s.output = current ? current->name() : shared_->standIn.name();
+    s.realtime = current && current->thread().realtime();
     return s;
 }
 

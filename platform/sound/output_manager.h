@@ -38,12 +38,12 @@ public:
     void takeBack();
 
     struct Stats {
-        std::string output = "nessuna"; // the kind of output in use
-        bool deviceOpen = false;        // a real output is in use
-        int openAttempts = 0;           // the look at start, and every one since
-        int dropouts = 0;               // times the server played silence for the stream
-        std::int64_t watched = 0;       // looks at the output in use
-        bool realtime = false;          // the output's thread runs with real-time scheduling
+        std::string output;       // the kind of output in use
+        bool deviceOpen = false;  // a real output is in use
+        int openAttempts = 0;     // the look at start, and every one since
+        int dropouts = 0;         // times the server played silence for the stream
+        std::int64_t watched = 0; // looks at the output in use
+        bool realtime = false;    // the output's thread runs with real-time scheduling
     };
     Stats stats() const;
     // For tests: waits until the output has been looked for at least `looks` times.

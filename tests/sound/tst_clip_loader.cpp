@@ -201,14 +201,11 @@ void TestClipLoader::playsEveryWaveFileADesktopPlays_data()
     QTest::addColumn<double>("tolerance"); // of the sound, as cadrel_test::relativeError()
     QTest::newRow("100 KB of metadata first") << 0 << 48000 << 1 << 1e-3;
     QTest::newRow("8 channels") << int(SF_FORMAT_PCM_16) << 44100 << 8 << 1e-3;
-    QTest::newRow("mu-law") << int(SF_FORMAT_ULAW) << 8000 << 1 << 0.03;
-    QTest::newRow("a-law") << int(SF_FORMAT_ALAW) << 8000 << 2 << 0.03;
     QTest::newRow("ima adpcm") << int(SF_FORMAT_IMA_ADPCM) << 22050 << 2 << 0.05;
-    QTest::newRow("ms adpcm") << int(SF_FORMAT_MS_ADPCM) << 44100 << 1 << 0.05;
-    QTest::newRow("gsm 6.10") << int(SF_FORMAT_GSM610) << 8000 << 1 << 0.3;
 }
 
-// Every channel holds the same sine: what is played is that sine at the output's rate.
+// Every channel holds the same sine: what is played is that sine at the output's rate. (Each
+// encoding is read in tst_click_file; one goes through the loader here.)
 void TestClipLoader::playsEveryWaveFileADesktopPlays()
 {
     QFETCH(int, encoding);
