@@ -4,6 +4,7 @@
 #include "platform/sound/sdl_stream.h"
 #include "platform/sound/stand_in.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -62,8 +63,9 @@ struct OutputManager::Shared {
     int looksDone = 0;
     Stats stats;
     std::int64_t lastAttempt = 0, wokenAt = 0;
-    bool lost = false;    // the last look found no output
-    int dropoutsSaid = 0; // dropouts of the output in use already said
+    std::int64_t pausedAt = -1; // the output in use paused, and the stand-in keeps the beat
+    bool lost = false;          // the last look found no output
+    int dropoutsSaid = 0;       // dropouts of the output in use already said
     bool dryLastLook = false;
 
     Shared(std::shared_ptr<BeatEngine> e, const SoundSettings &s, StreamMaker m)
@@ -88,40 +90,55 @@ void OutputManager::Shared::run()
     closeLater(std::move(current), engine);
 }
 
-// The output in use is given up when it is lost, or asks for nothing while the beat runs; a
-// missing one is looked for at start, then while the beat runs, once per retry interval.
+// The output in use is given up when it is lost, when it never tells when its sound is heard,
+// or when it asks for nothing for long while the beat runs. A pause shorter than that (a busy
+// machine, a server held up) hands the beat to the stand-in until the output asks again, and
+// then back to it: its stream goes on without being opened again. A missing output is looked
+// for at start, then while the beat runs, once per retry interval.
 void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
 {
     const std::int64_t now = monotonicNs();
-    if (current) {
-        // A stream that has asked for nothing since it was opened or woken may wait for its
-        // device to wake; one that has asked may pause for no longer than a stall. One that
-        // never told when its sound is heard never took the beat over, and is given up too.
-        const std::int64_t last = current->lastFillNs();
-        const bool stalled =
-            (engine->running() && (last < wokenAt ? now - wokenAt > ns(settings.answerWithin)
-                                                  : now - last > ns(settings.stalledAfter))) ||
-            (engine->inUse() != currentId && now - openedAt > ns(settings.answerWithin));
-        if (current->alive() && !stalled) {
-            current->thread().raise();
-            sayDropouts();
-            ++stats.watched;
-            return;
-        }
-        std::fprintf(stderr, stalled ? "cadrel: l'uscita audio non risponde più; il battito "
-                                       "prosegue in silenzio e la si cerca di nuovo\n"
-                                     : "cadrel: uscita audio persa; il battito prosegue in "
-                                       "silenzio e la si cerca di nuovo ogni secondo\n");
-        engine->use(kStandIn, true);
-        standIn.wake();
-        closeLater(std::move(current), engine);
-        lost = true;
-        lastAttempt = now;
+    if (!current) {
+        if (stats.openAttempts == 0 ||
+            (engine->running() && now - lastAttempt >= ns(settings.retryEvery)))
+            open(lock);
         return;
     }
-    if (stats.openAttempts == 0 ||
-        (engine->running() && now - lastAttempt >= ns(settings.retryEvery)))
-        open(lock);
+    // Paused: it has asked for nothing since it was woken, or since it last asked, for a stall.
+    const std::int64_t last = current->lastFillNs();
+    const std::int64_t pause = now - std::max(last, wokenAt);
+    const bool neverTimed =
+        pausedAt < 0 && engine->inUse() != currentId && now - openedAt > ns(settings.answerWithin);
+    const bool givenUp = !current->alive() || neverTimed ||
+                         (pausedAt >= 0 && engine->running() &&
+                          now - std::max(pausedAt, wokenAt) > ns(settings.answerWithin));
+    if (!givenUp && pausedAt >= 0 && last > pausedAt) {
+        std::fprintf(stderr, "cadrel: l'uscita audio risponde di nuovo\n");
+        engine->use(currentId, current->rewrites());
+        openedAt = now; // it must tell again when its sound is heard
+        pausedAt = -1;
+    } else if (!givenUp && pausedAt < 0 && engine->running() && pause > ns(settings.stalledAfter)) {
+        std::fprintf(stderr, "cadrel: l'uscita audio non risponde; il battito prosegue in "
+                             "silenzio finché torna\n");
+        engine->use(kStandIn, true);
+        standIn.wake();
+        pausedAt = now;
+        ++stats.pauses;
+    }
+    if (!givenUp) {
+        current->thread().raise();
+        sayDropouts();
+        ++stats.watched;
+        return;
+    }
+    std::fprintf(stderr, "cadrel: uscita audio persa; il battito prosegue in silenzio e la si "
+                         "cerca di nuovo ogni secondo\n");
+    engine->use(kStandIn, true);
+    standIn.wake();
+    closeLater(std::move(current), engine);
+    pausedAt = -1;
+    lost = true;
+    lastAttempt = now;
 }
 
 void OutputManager::Shared::open(std::unique_lock<std::mutex> &lock)

@@ -16,9 +16,9 @@ namespace platform {
 // Finds the output the beat is heard on, in a thread of its own: nothing on the user-interface
 // thread ever waits for a sound server. Until an output opens, and whenever one is lost or
 // stalls, the silent stand-in keeps the beat; the engine moves the beat onto the next output
-// that opens without a stumble. It says on standard error, one line each, when no output was
-// found, when one was lost and when one came back, and when the server played silence in the
-// stream's place.
+// that opens, or back onto one that paused, without a stumble. It says on standard error, one line
+// each, when no output was found, when one was lost and when one came back, and when the server
+// played silence in the stream's place.
 class OutputManager
 {
 public:
@@ -42,6 +42,7 @@ public:
         bool deviceOpen = false;  // a real output is in use
         int openAttempts = 0;     // the look at start, and every one since
         int dropouts = 0;         // times the server played silence for the stream
+        int pauses = 0;           // times the stand-in kept the beat while the output paused
         std::int64_t watched = 0; // looks at the output in use
         bool realtime = false;    // the output's thread runs with real-time scheduling
     };

@@ -24,7 +24,8 @@ struct SoundSettings {
     Ms standInLead{50};
     // A server that answers nothing for this long is given up for the stand-in.
     Ms answerWithin{3000};
-    // An output that asks for nothing this long while the beat runs has stalled.
+    // An output that asks for nothing this long while the beat runs has paused: the stand-in
+    // keeps the beat until it asks again, or for answerWithin, when it is given up.
     Ms stalledAfter{400};
     // A missing or lost output is looked for again this often while the beat runs.
     Ms retryEvery{1000};
