@@ -29,7 +29,7 @@ bool PulseStream::open(StreamFiller &filler, int id, std::string &error)
     id_ = id;
     loop_ = pa_threaded_mainloop_new();
     if (loop_ == nullptr || pa_threaded_mainloop_start(loop_) < 0) {
-        error = "cannot start the PulseAudio client";
+        error = "impossibile avviare il client PulseAudio";
         close();
         return false;
     }
@@ -55,7 +55,7 @@ bool PulseStream::connect(std::string &error)
     context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Cadrel", props);
     pa_proplist_free(props);
     if (context_ == nullptr) {
-        error = "cannot create a PulseAudio context";
+        error = "impossibile creare un contesto PulseAudio";
         return false;
     }
     pa_context_set_state_callback(context_, &PulseStream::contextChanged, this);
@@ -81,7 +81,7 @@ bool PulseStream::waitUntilReady(std::string &error)
         if (state == PA_CONTEXT_READY)
             break;
         if (!PA_CONTEXT_IS_GOOD(state) || timedOut_) {
-            error = timedOut_ ? "the sound server does not answer"
+            error = timedOut_ ? "il server audio non risponde"
                               : pa_strerror(pa_context_errno(context_));
             return false;
         }
@@ -116,7 +116,7 @@ bool PulseStream::waitUntilReady(std::string &error)
         if (state == PA_STREAM_READY)
             return true;
         if (!PA_STREAM_IS_GOOD(state) || timedOut_) {
-            error = timedOut_ ? "the sound server does not answer"
+            error = timedOut_ ? "il server audio non risponde"
                               : pa_strerror(pa_context_errno(context_));
             return false;
         }
