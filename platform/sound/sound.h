@@ -37,21 +37,20 @@ public:
     void stop(core::BeatSource::Clock::time_point press) override;
     void setSoundOn(bool on) override;
 
-    // For tests and measurement.
+    // What the outputs and the beat have done, for measurement.
     struct Stats {
         OutputManager::Stats output;
         BeatEngine::Stats beats;
     };
     Stats stats() const;
-    const BeatEngine &engine() const { return *engine_; }
-    OutputManager &outputs() { return outputs_; }
-    ClipLoader &clips() { return clips_; }
 
 signals:
     // One beat of the run has just been heard (or would have been, without sound).
     void heard();
 
 private:
+    friend class SoundProbe; // the tests' look inside
+
     void sayHeard(std::int64_t now);
     void refreshClip();
     void armFor(std::int64_t ns);

@@ -1,6 +1,7 @@
 #include "live_server.h"
 
 #include "onset_finder.h"
+#include "sound_probe.h"
 #include "wave_bytes.h"
 
 #include <cmath>
@@ -43,7 +44,8 @@ std::unique_ptr<platform::Sound> openSound(const std::string &click)
 {
     auto sound = std::make_unique<platform::Sound>();
     sound->prepare(click);
-    if (!sound->clips().waitUntilLookedAt(10s) || !sound->outputs().waitForLooks(1, 20s) ||
+    if (!platform::SoundProbe::clips(*sound).waitUntilLookedAt(10s) ||
+        !platform::SoundProbe::outputs(*sound).waitForLooks(1, 20s) ||
         !sound->stats().output.deviceOpen)
         return nullptr;
     sound->prepare(click);

@@ -5,6 +5,7 @@
 // picture and the sound come back after the server does. Skips when that server is not running.
 #include "live_server.h"
 #include "onset_finder.h"
+#include "sound_probe.h"
 #include "stderr_capture.h"
 #include "wave_bytes.h"
 
@@ -74,7 +75,8 @@ static void beatAndStop(int stopBeforeMs, Heard &heardOut)
     sound->start(Clock::now(), 250);
     QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= 6, 20000);
     std::optional<std::int64_t> next;
-    QTRY_VERIFY_WITH_TIMEOUT((next = sound->engine().nextHeardNs()).has_value(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (next = platform::SoundProbe::engine(*sound).nextHeardNs()).has_value(), 5000);
     const auto stopAt = Clock::time_point(std::chrono::nanoseconds(*next) -
                                           std::chrono::milliseconds(stopBeforeMs));
     while (Clock::now() < stopAt)
@@ -137,14 +139,14 @@ void TestSoundServer::aServerHeldUpHasTheBeatBack()
     QSignalSpy heard(sound.get(), &platform::Sound::heard);
     sound->start(Clock::now(), 300);
     // A new server's null sink may sleep two seconds before its first stream is asked for more.
-    QTRY_VERIFY_WITH_TIMEOUT(sound->engine().inUse() > 0, 10000);
-    const int stream = sound->engine().inUse();
+    QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() > 0, 10000);
+    const int stream = platform::SoundProbe::engine(*sound).inUse();
     QVERIFY(server.run("pause"));
-    QTRY_VERIFY_WITH_TIMEOUT(sound->engine().inUse() == 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() == 0, 5000);
     const int beats = int(heard.count());
     QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= beats + 2, 5000); // the beat goes on
     QVERIFY(server.run("resume"));
-    QTRY_VERIFY_WITH_TIMEOUT(sound->engine().inUse() == stream, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() == stream, 5000);
     const QString file = dir.filePath("back.raw");
     Recording recording(file);
     QVERIFY(recording.started());

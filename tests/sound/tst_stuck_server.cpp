@@ -2,6 +2,7 @@
 // metronome beats, PulseAudio or PipeWire (CADREL_SOUND_SERVER) as scripts/null-sink.sh starts
 // them: nothing waits for it. Skips when that kind of server cannot be started.
 #include "live_server.h"
+#include "sound_probe.h"
 
 #include <future>
 #include <QSignalSpy>
@@ -61,10 +62,10 @@ void TestStuckServer::neverWaitsForAStuckServer()
     if (stuckAtLaunch) {
         // The look for an output ends (ALSA is tried, not SDL's own PulseAudio driver, which
         // would wait for the stuck server without end), and the stand-in keeps the beat.
-        QVERIFY(sound->outputs().waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::outputs(*sound).waitForLooks(1, 20s));
         QVERIFY(!sound->stats().output.deviceOpen);
     } else {
-        QVERIFY(sound->outputs().waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::outputs(*sound).waitForLooks(1, 20s));
         QVERIFY(sound->stats().output.deviceOpen);
         QVERIFY(server.run("pause"));
     }
