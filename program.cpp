@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "core/beat_rules.h"
 #include "platform/program_folder.h"
 
 Program::Program()

@@ -2,6 +2,8 @@
 
 #include "core/beat_rules.h"
 
+#include <algorithm>
+
 namespace core {
 
 Metronome::Metronome(BeatSource &source, std::string clickPath, QObject *parent)
@@ -14,11 +16,13 @@ Metronome::Metronome(BeatSource &source, std::string clickPath, QObject *parent)
 // after the change.
 void Metronome::setTempo(int bpm)
 {
+    bpm = std::clamp(bpm, kSlowestTempo, kFastestTempo);
+    if (bpm == m_tempo)
+        return;
     m_tempo = bpm;
-    m_intervalMs = beatIntervalMs(bpm);
     if (m_state == RunState::Running)
         m_source.start(BeatSource::Clock::now(), beatPeriodMs(bpm));
-    emit tempoApplied(bpm);
+    emit tempoChanged(bpm);
 }
 
 // Stop: no beat is heard after the press; the count, the pendulum and the tempo stay as they
@@ -31,7 +35,6 @@ void Metronome::startOrStop()
         m_source.stop(press);
         m_state = RunState::Stopped;
     } else {
-        m_intervalMs = beatIntervalMs(m_tempo);
         m_source.start(press, beatPeriodMs(m_tempo));
         m_state = RunState::Running;
     }
@@ -40,8 +43,11 @@ void Metronome::startOrStop()
 
 void Metronome::setSoundOn(bool on)
 {
-    m_soundOn = on;
     m_source.setSoundOn(on);
+    if (on == m_soundOn)
+        return;
+    m_soundOn = on;
+    emit soundChanged(on);
 }
 
 void Metronome::beatHeard()

@@ -12,26 +12,24 @@ namespace core {
 enum class RunState { NeverStarted, Running, Stopped };
 
 // The metronome: its tempo, whether it runs, the count of all its beats heard and whether they
-// sound. It starts and stops the beat, re-times it when the tempo changes, and says when a beat
-// is heard and when it starts or stops. It knows nothing of the window that shows it.
+// sound. It starts and stops the beat, re-times it when the tempo changes, and says when its
+// tempo changes, when a beat is heard and when it starts or stops. Whatever shows these facts
+// (the window) reads them here and follows the signals; it keeps no copy of its own.
 class Metronome : public QObject
 {
     Q_OBJECT
 
 public:
-    // The beat's interval until the tempo is first applied.
-    static constexpr int kFirstIntervalMs = 1000;
-
     // Sounds `clickPath` on every sounded beat.
     Metronome(BeatSource &source, std::string clickPath, QObject *parent = nullptr);
 
-    int tempo() const { return m_tempo; }           // beats per minute
-    int intervalMs() const { return m_intervalMs; } // the beat's interval, whole milliseconds
+    int tempo() const { return m_tempo; } // beats per minute, within the tempo's range
     RunState runState() const { return m_state; }
     const QString &count() const { return m_count; } // decimal digits, never overflowing
     bool soundOn() const { return m_soundOn; }
 
-    // Sets the tempo and applies it: a running beat restarts on its period from now.
+    // Changes the tempo, brought within its range; a running beat restarts on its period from
+    // now. The tempo it already has changes nothing.
     void setTempo(int bpm);
     // Starts the beat, or stops it while it runs; a start's first beat comes one period after.
     void startOrStop();
@@ -41,15 +39,15 @@ public:
     void beatHeard();
 
 signals:
-    void tempoApplied(int bpm);
+    void tempoChanged(int bpm);
     void runStateChanged(core::RunState state);
+    void soundChanged(bool on);
     // A beat heard: the count it brought the metronome to.
     void beat(const QString &count);
 
 private:
     BeatSource &m_source;
     int m_tempo = kSlowestTempo;
-    int m_intervalMs = kFirstIntervalMs;
     RunState m_state = RunState::NeverStarted;
     QString m_count = QStringLiteral("0");
     bool m_soundOn = true;

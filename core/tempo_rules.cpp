@@ -2,23 +2,16 @@
 
 #include "core/decimal_text.h"
 
-#include <cmath>
-
 namespace core {
-
-int beatIntervalMs(int tempo)
-{
-    return static_cast<int>(std::floor(60000.0 / double(tempo)));
-}
 
 double beatPeriodMs(int tempo)
 {
     return 60000.0 / double(tempo);
 }
 
-QString tempoCaption(int tempo)
+QString tempoCaption(QStringView title, int tempo)
 {
-    return QStringLiteral("Bpm ") + QStringLiteral(" ") + toDecimalText(tempo);
+    return title.toString() + QStringLiteral("  ") + toDecimalText(tempo);
 }
 
 void filterTempoKey(std::int16_t &keyAscii)

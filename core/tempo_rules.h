@@ -5,23 +5,21 @@
 #include <QString>
 #include <QStringView>
 
-// The small rules behind the tempo: its range, the beat's interval and period, the tempo
-// frame's caption, and what may be typed into the tempo box.
+// The small rules behind the tempo: its range, the beat's period, the tempo frame's caption,
+// and what may be typed into the tempo box.
 namespace core {
 
 // The tempo's range, in beats per minute; the metronome starts at the slowest.
 constexpr int kSlowestTempo = 40;
 constexpr int kFastestTempo = 250;
 
-// The beat timer's interval in whole milliseconds: floor(60000 / tempo), 1500 at 40, 240 at 250.
-int beatIntervalMs(int tempo);
-
 // The exact beat period in milliseconds (461.538... at 130), on which the beats are placed so
 // that the metronome plays the tempo it shows.
 double beatPeriodMs(int tempo);
 
-// The tempo frame's caption once the tempo has changed: "Bpm  40" (two spaces).
-QString tempoCaption(int tempo);
+// The tempo frame's caption once the tempo has changed: its title, two spaces and the tempo
+// ("Bpm  40").
+QString tempoCaption(QStringView title, int tempo);
 
 // Only digits and backspace may be typed into the tempo box; every other character code is
 // replaced by 0, which discards it.

@@ -3,7 +3,6 @@
 // beat counted and every sounded one heard.
 #include "onset_finder.h"
 #include "program.h"
-#include "window/design.h"
 #include "window_fixture.h"
 
 #include <QPushButton>
@@ -11,36 +10,32 @@
 
 namespace {
 
-// The pendulum's pose and the light's colour as the window shows them.
+// Which way the pendulum leans and the light's colour, as a picture of the window shows them.
+enum class Lean { Upright, Left, Right, Unclear };
 struct Shown {
-    int x1, y1, x2, y2;
-    QColor light;
+    Lean lean;
+    QRgb light;
     bool operator==(const Shown &) const = default;
 };
 
-Shown shownBy(const window::MetronomeWindow &window)
+const QRgb darkYellow = qRgb(192, 192, 0);
+const QRgb paleYellow = qRgb(255, 255, 192);
+
+// Seven tenths of the way from the pivot (136, 400) to the free end of each pose, in pixels,
+// and a point of the light's cap above the sound frame.
+Shown shownBy(QWidget &window)
 {
-    const auto &line = window.painted<window::Line>("Line2");
-    return {line.X1(), line.Y1(), line.X2(), line.Y2(),
-            window.painted<window::Shape>("Shape1").FillColor()};
+    const QImage image = window.grab().toImage();
+    const auto green = [&image](int x, int y) { return image.pixel(x, y) == qRgb(0, 255, 0); };
+    const bool upright = green(136, 226), left = green(52, 253), right = green(231, 253);
+    Lean lean = Lean::Unclear;
+    if (upright + left + right == 1)
+        lean = upright ? Lean::Upright : left ? Lean::Left : Lean::Right;
+    return {lean, image.pixel(122, 388)};
 }
 
-QColor colour(platform::DesignColour bgr)
-{
-    return QColor::fromRgb(qRgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
-}
-
-Shown expected(const window::PoseDesign &pose)
-{
-    return {pose.x1, pose.y1, pose.x2, pose.y2, colour(pose.light)};
-}
-
-// Before the first start: the pendulum and the light as designed.
-Shown upright()
-{
-    const auto &line = window::design("Line2");
-    return {line.x1, line.y1, line.x2, line.y2, colour(*window::design("Shape1").fill)};
-}
+const Shown leftDark{Lean::Left, darkYellow};
+const Shown rightPale{Lean::Right, paleYellow};
 
 } // namespace
 
@@ -51,7 +46,7 @@ class BeatsTest : public QObject
     std::unique_ptr<TestProgram> p;
     QPushButton *toggle() { return p->widget<QPushButton>("cmdAbilitaDisabilita"); }
     void press() { QTest::mouseClick(toggle(), Qt::LeftButton); }
-    QString count() { return p->label("Label1").caption(); }
+    QString count() { return p->shown("Label1"); }
 
 private slots:
     void init()
@@ -61,31 +56,31 @@ private slots:
     }
     void cleanup() { p.reset(); }
 
-    // The first press starts: the toggle reads "Disabilita", and the tempo of 40 replaces the
-    // first interval, its countdown starting at the press; a second press stops, and the
+    // The first press starts: the toggle reads "Disabilita", and the beat runs at the slowest
+    // tempo from the press; a second press stops, and the
     // count and the pendulum stay; ticks while stopped do nothing; starting again counts on.
     void startStopAndTheCount()
     {
         const auto before = core::BeatSource::Clock::now();
         press();
         QCOMPARE(toggle()->text(), "&Disabilita");
-        QCOMPARE(p->metronome.intervalMs(), 1500);
+        QCOMPARE(p->beats.period, core::beatPeriodMs(core::kSlowestTempo));
         QVERIFY(p->beats.startedAt >= before);
-        QCOMPARE(shownBy(p->window), expected(window::evenCountPose));
+        QCOMPARE(shownBy(p->window), leftDark);
         p->tick();
         p->tick();
         p->tick();
         QCOMPARE(count(), "3");
-        QCOMPARE(shownBy(p->window), expected(window::oddCountPose));
+        QCOMPARE(shownBy(p->window), rightPale);
         press();
         QCOMPARE(toggle()->text(), "&Abilita");
         p->tick();
         QCOMPARE(count(), "3");
-        QCOMPARE(shownBy(p->window), expected(window::oddCountPose));
+        QCOMPARE(shownBy(p->window), rightPale);
         press();
         p->tick();
         QCOMPARE(count(), "4");
-        QCOMPARE(shownBy(p->window), expected(window::evenCountPose));
+        QCOMPARE(shownBy(p->window), leftDark);
     }
 
     void accessKeysFollowTheCaption()
@@ -112,7 +107,7 @@ private slots:
         p->tick();
         QCOMPARE(count(), "0");
         QCOMPARE(p->window.windowTitle(), "Ritmolino");
-        QCOMPARE(shownBy(p->window), upright());
+        QCOMPARE(shownBy(p->window), (Shown{Lean::Upright, darkYellow}));
     }
 
     void captionShowsTheCountWhileMinimised()
@@ -153,12 +148,11 @@ private slots:
         auto &window = program->window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const auto beats = [&] {
-            return window.painted<window::Label>("Label1").caption().toInt();
-        };
+        const auto beats = [&] { return window.findChild<QLabel *>("Label1")->text().toInt(); };
         auto *soundOn = window.findChild<QRadioButton *>("Op1");
         auto *soundOff = window.findChild<QRadioButton *>("Op2");
-        window.findChild<QSlider *>("Slider1")->setValue(250);
+        QTest::keyClick(window.findChild<QSlider *>("Slider1"), Qt::Key_End);
+        QCOMPARE(program->metronome.tempo(), core::kFastestTempo);
         QTest::mouseClick(window.findChild<QPushButton *>("cmdAbilitaDisabilita"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(beats() >= 3, 5000);
         QTest::mouseClick(soundOff, Qt::LeftButton);
@@ -182,7 +176,7 @@ private slots:
         QVERIFY(clicks >= sounded && clicks <= sounded + 2);
         const auto samples = cadrel_test::readRaw(
             qEnvironmentVariable("SDL_DISKAUDIOFILE").toStdString(), "f32le", 2);
-        // Beats at 250 bpm are 240 ms apart; clicks end within 40 ms.
+        // Beats at the fastest tempo are 240 ms apart or more; clicks end within 40 ms.
         QCOMPARE(std::int64_t(cadrel_test::findOnsets(samples, 0.05f, 48000 / 10).size()), clicks);
     }
 };

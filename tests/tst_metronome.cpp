@@ -78,7 +78,6 @@ private slots:
         QCOMPARE(metronome->runState(), RunState::NeverStarted);
         QCOMPARE(metronome->count(), "0");
         QVERIFY(metronome->soundOn());
-        QCOMPARE(metronome->intervalMs(), Metronome::kFirstIntervalMs);
         QVERIFY(source.runs.empty());
         QCOMPARE(source.prepared, "/opt/cadrel/sn.wav");
     }
@@ -88,43 +87,56 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("state"); // RunState
         QTest::addColumn<QString>("count");
-        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("tempo");
         QTest::addColumn<QList<double>>("runs");
         QTest::addColumn<int>("stops");
         const int never = int(RunState::NeverStarted), running = int(RunState::Running),
                   stopped = int(RunState::Stopped);
-        const double slowest = core::beatPeriodMs(core::kSlowestTempo);
+        const int slowest = core::kSlowestTempo, fastest = core::kFastestTempo;
+        const double slowestPeriod = core::beatPeriodMs(slowest);
+        const double fastestPeriod = core::beatPeriodMs(fastest);
+        // clang-format off
         QTest::newRow("beats before the first start do nothing")
-            << "bbb" << never << "0" << 1000 << QList<double>{} << 0;
+            << "bbb" << never << "0" << slowest << QList<double>{} << 0;
         QTest::newRow("start begins a run on the tempo")
-            << "s" << running << "0" << 1500 << QList<double>{slowest} << 0;
+            << "s" << running << "0" << slowest << QList<double>{slowestPeriod} << 0;
         QTest::newRow("each beat heard counts")
-            << "sbbb" << running << "3" << 1500 << QList<double>{slowest} << 0;
+            << "sbbb" << running << "3" << slowest << QList<double>{slowestPeriod} << 0;
         QTest::newRow("stop keeps the count; beats after it do nothing")
-            << "sbbsb" << stopped << "2" << 1500 << QList<double>{slowest} << 1;
+            << "sbbsb" << stopped << "2" << slowest << QList<double>{slowestPeriod} << 1;
         QTest::newRow("start again counts on")
-            << "sbbsbsb" << running << "3" << 1500 << QList<double>{slowest, slowest} << 1;
+            << "sbbsbsb" << running << "3" << slowest
+            << QList<double>{slowestPeriod, slowestPeriod} << 1;
         QTest::newRow("no sound: still counted")
-            << "smbbbub" << running << "4" << 1500 << QList<double>{slowest} << 0;
+            << "smbbbub" << running << "4" << slowest << QList<double>{slowestPeriod} << 0;
         QTest::newRow("a tempo while stopped begins no run")
-            << "=120" << never << "0" << 500 << QList<double>{} << 0;
+            << "=120" << never << "0" << 120 << QList<double>{} << 0;
         QTest::newRow("a tempo while running begins a new run")
-            << "sb=250b" << running << "2" << 240 << QList<double>{slowest, 240.0} << 0;
+            << "sb=200b" << running << "2" << 200 << QList<double>{slowestPeriod, 300.0} << 0;
+        QTest::newRow("the tempo it has begins no new run")
+            << "s=120=120" << running << "0" << 120 << QList<double>{slowestPeriod, 500.0} << 0;
         QTest::newRow("130 keeps its exact period")
-            << "=130s" << running << "0" << 461 << QList<double>{60000.0 / 130} << 0;
+            << "=130s" << running << "0" << 130 << QList<double>{60000.0 / 130} << 0;
+        QTest::newRow("above the range: the fastest")
+            << "s=999" << running << "0" << fastest << QList<double>{slowestPeriod, fastestPeriod}
+            << 0;
+        QTest::newRow("below the range: the slowest")
+            << "=100s=001" << running << "0" << slowest
+            << QList<double>{600.0, slowestPeriod} << 0;
+        // clang-format on
     }
     void actions()
     {
         QFETCH(QString, script);
         QFETCH(int, state);
         QFETCH(QString, count);
-        QFETCH(int, interval);
+        QFETCH(int, tempo);
         QFETCH(QList<double>, runs);
         QFETCH(int, stops);
         act(script);
         QCOMPARE(int(metronome->runState()), state);
         QCOMPARE(metronome->count(), count);
-        QCOMPARE(metronome->intervalMs(), interval);
+        QCOMPARE(metronome->tempo(), tempo);
         QCOMPARE(QList<double>(source.runs.begin(), source.runs.end()), runs);
         QCOMPARE(source.stops, stops);
     }
@@ -161,16 +173,21 @@ private slots:
         QCOMPARE(beats.front().front().toString(), "1");
     }
 
-    void saysWhenItStartsAndStops()
+    // It says when each of its facts changes, and only then.
+    void saysWhatChanges()
     {
         QSignalSpy states(metronome.get(), &Metronome::runStateChanged);
-        QSignalSpy tempos(metronome.get(), &Metronome::tempoApplied);
-        act("ss=200");
+        QSignalSpy tempos(metronome.get(), &Metronome::tempoChanged);
+        QSignalSpy sounds(metronome.get(), &Metronome::soundChanged);
+        act("ss=200=200=999uumm");
         QCOMPARE(states.count(), 2);
         QCOMPARE(states[0][0].value<RunState>(), RunState::Running);
         QCOMPARE(states[1][0].value<RunState>(), RunState::Stopped);
-        QCOMPARE(tempos.count(), 1);
+        QCOMPARE(tempos.count(), 2);
         QCOMPARE(tempos[0][0].toInt(), 200);
+        QCOMPARE(tempos[1][0].toInt(), core::kFastestTempo);
+        QCOMPARE(sounds.count(), 1);
+        QCOMPARE(sounds[0][0].toBool(), false);
     }
 };
 

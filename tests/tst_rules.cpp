@@ -1,5 +1,5 @@
-// The metronome's pure rules, by tables: the beat's interval and period, what may be typed and
-// what it means, the count, the caption, and the pendulum's pose.
+// The metronome's pure rules, by tables: the beat's period, the tempo's caption, what may be typed
+// and what it means, the count, the caption, and the pendulum's pose.
 #include "core/beat_rules.h"
 #include "core/tempo_rules.h"
 
@@ -10,24 +10,35 @@ class RulesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void beatInterval_data()
+    void beatPeriod_data()
     {
         QTest::addColumn<int>("tempo");
-        QTest::addColumn<int>("interval");
         QTest::addColumn<double>("period");
-        QTest::newRow("slowest") << 40 << 1500 << 1500.0;
-        QTest::newRow("90 rounds down") << 90 << 666 << 60000.0 / 90;
-        QTest::newRow("130 keeps its fraction") << 130 << 461 << 461.53846153846155;
-        QTest::newRow("249 is not 250") << 249 << 240 << 240.96385542168676;
-        QTest::newRow("fastest") << 250 << 240 << 240.0;
+        QTest::newRow("40") << 40 << 1500.0;
+        QTest::newRow("120") << 120 << 500.0;
+        QTest::newRow("130 keeps its fraction") << 130 << 461.53846153846155;
+        QTest::newRow("249 is not 250") << 249 << 240.96385542168676;
+        QTest::newRow("250") << 250 << 240.0;
     }
-    void beatInterval()
+    void beatPeriod()
     {
         QFETCH(int, tempo);
-        QFETCH(int, interval);
         QFETCH(double, period);
-        QCOMPARE(core::beatIntervalMs(tempo), interval);
         QCOMPARE(core::beatPeriodMs(tempo), period);
+    }
+
+    void tempoCaption_data()
+    {
+        QTest::addColumn<int>("tempo");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("two spaces before the tempo") << 40 << "Bpm  40";
+        QTest::newRow("three digits") << 250 << "Bpm  250";
+    }
+    void tempoCaption()
+    {
+        QFETCH(int, tempo);
+        QFETCH(QString, caption);
+        QCOMPARE(core::tempoCaption(u"Bpm", tempo), caption);
     }
 
     void keyFilter_data()
@@ -62,13 +73,13 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("tempo"); // 0: no tempo
         // clang-format off
-        QTest::newRow("slowest") << "40" << 40;
-        QTest::newRow("fastest") << "250" << 250;
+        QTest::newRow("slowest") << QString::number(core::kSlowestTempo) << core::kSlowestTempo;
+        QTest::newRow("fastest") << QString::number(core::kFastestTempo) << core::kFastestTempo;
         QTest::newRow("leading zeros") << "000000000000000000120" << 120;
         QTest::newRow("blanks around") << " \t120 " << 120;
         QTest::newRow("second digit of 140") << "14" << 0;
-        QTest::newRow("just below") << "39" << 0;
-        QTest::newRow("just above") << "251" << 0;
+        QTest::newRow("just below") << QString::number(core::kSlowestTempo - 1) << 0;
+        QTest::newRow("just above") << QString::number(core::kFastestTempo + 1) << 0;
         QTest::newRow("empty") << "" << 0;
         QTest::newRow("signed") << "+50" << 0;
         QTest::newRow("decimal") << "120.5" << 0;

@@ -1,11 +1,13 @@
 // Typing the tempo: what reaches the box, what it applies, what it refuses, and what it says
 // when it is emptied.
+#include "core/tempo_rules.h"
 #include "platform/text_box.h"
 #include "window_fixture.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QRandomGenerator>
 
 class TempoBoxTest : public QObject
@@ -35,32 +37,37 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("tempo");
-        QTest::addColumn<int>("interval");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("red");
+        const int slowest = core::kSlowestTempo, fastest = core::kFastestTempo;
+        const QString above = QString::number(fastest + 1), below = QString::number(slowest - 1);
         // clang-format off
         QTest::newRow("1 before 40 gives 140")
-            << "start" << "1" << "140" << 140 << 428 << "Bpm  140" << false;
+            << "start" << "1" << "140" << 140 << "Bpm  140" << false;
         QTest::newRow("6 over the 4 gives 60")
-            << "first selected" << "6" << "60" << 60 << 1000 << "Bpm  60" << false;
+            << "first selected" << "6" << "60" << 60 << "Bpm  60" << false;
         QTest::newRow("digit by digit ends at 140")
-            << "all selected" << "140" << "140" << 140 << 428 << "Bpm  140" << false;
-        QTest::newRow("leading zero")
-            << "all selected" << "070" << "070" << 70 << 857 << "Bpm  70" << false;
+            << "all selected" << "140" << "140" << 140 << "Bpm  140" << false;
+        QTest::newRow("leading zero stays as typed")
+            << "all selected" << "070" << "070" << 70 << "Bpm  70" << false;
         QTest::newRow("fastest")
-            << "all selected" << "250" << "250" << 250 << 240 << "Bpm  250" << false;
+            << "all selected" << QString::number(fastest) << QString::number(fastest) << fastest
+            << "Bpm  " + QString::number(fastest) << false;
+        QTest::newRow("just above the fastest stays in the box only")
+            << "all selected" << above << above << slowest << "Bpm" << true;
+        QTest::newRow("just below the slowest stays in the box only")
+            << "all selected" << below << below << slowest << "Bpm" << true;
         QTest::newRow("letters, space, minus, point discarded")
-            << "end" << "a Z-.,+e" << "40" << 40 << 1000 << "Bpm" << false;
+            << "end" << "a Z-.,+e" << QString::number(slowest) << slowest << "Bpm" << false;
         QTest::newRow("accented and other scripts discarded")
-            << "end" << QString::fromUtf8("é€٣一") << "40" << 40 << 1000 << "Bpm" << false;
-        QTest::newRow("above the range stays in the box only")
-            << "all selected" << "300" << "300" << 40 << 1000 << "Bpm" << true;
+            << "end" << QString::fromUtf8("é€٣一") << QString::number(slowest) << slowest
+            << "Bpm" << false;
         QTest::newRow("a single digit is no tempo yet")
-            << "all selected" << "9" << "9" << 40 << 1000 << "Bpm" << true;
+            << "all selected" << "9" << "9" << slowest << "Bpm" << true;
         QTest::newRow("241 is allowed although the tooltip says 240")
-            << "all selected" << "241" << "241" << 241 << 248 << "Bpm  241" << false;
+            << "all selected" << "241" << "241" << 241 << "Bpm  241" << false;
         QTest::newRow("huge number")
-            << "end" << "99999999999999" << "4099999999999999" << 40 << 1000 << "Bpm" << true;
+            << "end" << "99999999999999" << "4099999999999999" << slowest << "Bpm" << true;
         // clang-format on
     }
     void typing()
@@ -69,14 +76,13 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, text);
         QFETCH(int, tempo);
-        QFETCH(int, interval);
         QFETCH(QString, caption);
         QFETCH(bool, red);
         box()->setFocus();
         placeCaret(box(), caret);
         typeText(box(), typed);
         QCOMPARE(box()->text(), text);
-        expectTempo(*p, tempo, interval, caption);
+        expectTempo(*p, tempo, caption);
         // Digits that are no tempo are shown in red until they are mended.
         QCOMPARE(box()->isMarkedInvalid(), red);
         QVERIFY(messages->seen().isEmpty());
@@ -97,8 +103,8 @@ private slots:
         box()->setFocus();
         placeCaret(box(), "all selected");
         QTest::keyClick(box(), Qt::Key(key), Qt::ControlModifier);
-        QCOMPARE(box()->text(), "40");
-        expectTempo(*p, 40, 1000, "Bpm");
+        QCOMPARE(box()->text(), QString::number(core::kSlowestTempo));
+        expectTempo(*p, core::kSlowestTempo, "Bpm");
     }
 
     void deleteKeysEditTheBox_data()
@@ -130,7 +136,7 @@ private slots:
         QTest::keyClick(box(), Qt::Key_Left);
         QTest::keyClick(box(), Qt::Key_Left);
         QTest::keyClicks(box(), "1");
-        expectTempo(*p, 109, 550, "Bpm  109");
+        expectTempo(*p, 109, "Bpm  109");
     }
 
     void emptyingTheBoxAsksForANumberOnce()
@@ -148,10 +154,10 @@ private slots:
         QCOMPARE(shown.title, "Cadrel");
         QCOMPARE(shown.buttons.size(), 1);
         QCOMPARE(shown.icon, QMessageBox::NoIcon);
-        expectTempo(*p, 40, 1000, "Bpm");
+        expectTempo(*p, core::kSlowestTempo, "Bpm");
         // The program goes on: typing a new number applies it.
         QTest::keyClicks(box(), "96");
-        expectTempo(*p, 96, 625, "Bpm  96");
+        expectTempo(*p, 96, "Bpm  96");
         QCOMPARE(messages->seen().size(), 1);
     }
 
@@ -174,7 +180,7 @@ private slots:
         box()->selectAll();
         box()->paste(); // what the context menu's paste does
         QVERIFY(box()->isMarkedInvalid());
-        expectTempo(*p, 120, 500, "Bpm  120");
+        expectTempo(*p, 120, "Bpm  120");
     }
 
     // The box's menu, opened with the mouse, speaks Italian and names no key the box refuses
@@ -198,8 +204,8 @@ private slots:
         QVERIFY2(texts.contains("Incolla"), qPrintable(texts.join(", ")));
     }
 
-    // Whatever is typed or pasted, the tempo stays within its range and the beat timer's
-    // interval follows it; only digits are ever typed into the box.
+    // Whatever is typed or pasted, the tempo stays within its range, the slider shows it and the
+    // running beat keeps its period; only digits are ever typed into the box.
     void randomTextNeverBreaksTheTempo()
     {
         QRandomGenerator random(20261206);
@@ -235,14 +241,17 @@ private slots:
         };
         const auto slider = p->widget<QSlider>("Slider1");
         const auto checkAlive = [&](const QString &text) {
-            const int tempo = slider->value();
-            if (tempo < 40 || tempo > 250 || p->metronome.intervalMs() != 60000 / tempo)
-                QFAIL(qPrintable(QStringLiteral("text \"%1\" left tempo %2, interval %3")
+            const int tempo = p->metronome.tempo();
+            if (tempo < core::kSlowestTempo || tempo > core::kFastestTempo ||
+                slider->value() != tempo || p->beats.period != core::beatPeriodMs(tempo))
+                QFAIL(qPrintable(QStringLiteral("text \"%1\" left tempo %2, slider %3, period %4")
                                      .arg(text)
                                      .arg(tempo)
-                                     .arg(p->metronome.intervalMs())));
+                                     .arg(slider->value())
+                                     .arg(p->beats.period)));
         };
-        slider->setValue(41); // from here on the interval follows the tempo
+        QTest::keyClick(p->widget<QPushButton>("cmdAbilitaDisabilita"), Qt::Key_Space);
+        QVERIFY(p->beats.running);
         for (int i = 0; i < 100000; ++i) {
             const QString text = randomText();
             box()->setText(text);

@@ -1,10 +1,12 @@
-// The tempo slider: keys, the mouse and the program move it, the tempo and the beat interval
-// follow at once, and the tempo box follows only when the user's action on the slider ends.
+// The tempo slider: keys, the mouse and the program move it, the tempo follows at once, and the
+// tempo box follows only when the user's action on the slider ends. A tempo set on the
+// metronome from anywhere else shows on the slider and in the box.
 #include "core/tempo_rules.h"
 #include "platform/slider.h"
 #include "platform/text_box.h"
 #include "window_fixture.h"
 
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -40,7 +42,7 @@ class TempoSliderTest : public QObject
     void expectFollowed(int tempo)
     {
         QCOMPARE(boxText(), QString::number(tempo));
-        expectTempo(*p, tempo, core::beatIntervalMs(tempo), core::tempoCaption(tempo));
+        expectTempo(*p, tempo, core::tempoCaption(u"Bpm", tempo));
     }
 
 private slots:
@@ -55,9 +57,10 @@ private slots:
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("value");
-        QTest::newRow("end to the fastest") << int(Qt::Key_End) << 250;
-        QTest::newRow("one step") << int(Qt::Key_Right) << 41;
-        QTest::newRow("page step") << int(Qt::Key_PageUp) << 50;
+        const int slowest = core::kSlowestTempo;
+        QTest::newRow("end to the fastest") << int(Qt::Key_End) << core::kFastestTempo;
+        QTest::newRow("one step") << int(Qt::Key_Right) << slowest + 1;
+        QTest::newRow("page step") << int(Qt::Key_PageUp) << slowest + 10;
     }
     void keys()
     {
@@ -75,8 +78,7 @@ private slots:
         slider()->setFocus();
         QTest::keyClick(slider(), Qt::Key_End);
         QTest::keyClick(slider(), Qt::Key_Home);
-        expectTempo(*p, 40, 1500, "Bpm  40");
-        QCOMPARE(boxText(), "40");
+        expectFollowed(core::kSlowestTempo);
     }
 
     // Holding the button on the groove right of the handle pages up; the box follows only when
@@ -89,8 +91,8 @@ private slots:
                           slider()->mapToGlobal(QPointF(groove)), Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
         QApplication::sendEvent(slider(), &press);
-        QTRY_VERIFY_WITH_TIMEOUT(slider()->value() > 40, 3000);
-        QCOMPARE(boxText(), "40");
+        QTRY_VERIFY_WITH_TIMEOUT(slider()->value() > core::kSlowestTempo, 3000);
+        QCOMPARE(boxText(), QString::number(core::kSlowestTempo));
         QTest::mouseRelease(slider(), Qt::LeftButton, {}, groove);
         expectFollowed(slider()->value());
     }
@@ -105,7 +107,7 @@ private slots:
         QApplication::sendEvent(slider(), &move);
         const int tempo = slider()->value();
         QVERIFY(tempo > 120 && tempo < 170);
-        QCOMPARE(boxText(), "40");
+        QCOMPARE(boxText(), QString::number(core::kSlowestTempo));
         QTest::mouseRelease(slider(), Qt::LeftButton, {}, from + QPoint(160, 0));
         expectFollowed(tempo);
     }
@@ -121,19 +123,54 @@ private slots:
     void clickThatLeavesTheValueOnlyRewritesTheBox()
     {
         auto *box = p->widget<platform::TextBox>("Text2");
-        box->setText("4");
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Backspace);
         QVERIFY(box->isMarkedInvalid());
         QTest::mouseClick(slider(), Qt::LeftButton, {}, handleCentre(*slider()));
-        QCOMPARE(box->text(), "40");
+        QCOMPARE(box->text(), QString::number(core::kSlowestTempo));
         QVERIFY(!box->isMarkedInvalid());
-        expectTempo(*p, 40, 1000, "Bpm");
+        expectTempo(*p, core::kSlowestTempo, "Bpm");
     }
 
     void programChangeWithoutClickLeavesTheBox()
     {
         slider()->setValue(200);
-        expectTempo(*p, 200, 300, "Bpm  200");
-        QCOMPARE(boxText(), "40");
+        expectTempo(*p, 200, "Bpm  200");
+        QCOMPARE(boxText(), QString::number(core::kSlowestTempo));
+    }
+
+    // The metronome owns the tempo: set on it, it shows on the slider, in the frame's caption
+    // and in the box, within the range, and the running beat takes its period.
+    void aTempoSetOnTheMetronomeShowsEverywhere_data()
+    {
+        QTest::addColumn<QString>("typed"); // into the box first
+        QTest::addColumn<int>("set");
+        QTest::addColumn<int>("tempo");
+        QTest::addColumn<QString>("box");
+        const int slowest = core::kSlowestTempo, fastest = core::kFastestTempo;
+        QTest::newRow("within the range") << "" << 120 << 120 << "120";
+        QTest::newRow("above the range: the fastest")
+            << "" << fastest + 100 << fastest << QString::number(fastest);
+        QTest::newRow("below the range: the slowest")
+            << "90" << 0 << slowest << QString::number(slowest);
+        QTest::newRow("a red box is mended") << "9" << 100 << 100 << "100";
+    }
+    void aTempoSetOnTheMetronomeShowsEverywhere()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, set);
+        QFETCH(int, tempo);
+        QFETCH(QString, box);
+        auto *tempoBox = p->widget<platform::TextBox>("Text2");
+        tempoBox->setFocus();
+        placeCaret(tempoBox, "all selected");
+        QTest::keyClicks(tempoBox, typed);
+        QTest::keyClick(p->widget<QPushButton>("cmdAbilitaDisabilita"), Qt::Key_Space);
+        p->metronome.setTempo(set);
+        expectTempo(*p, tempo, core::tempoCaption(u"Bpm", tempo));
+        QCOMPARE(tempoBox->text(), box);
+        QVERIFY(!tempoBox->isMarkedInvalid());
+        QCOMPARE(p->beats.period, core::beatPeriodMs(tempo));
     }
 };
 

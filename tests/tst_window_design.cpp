@@ -1,22 +1,16 @@
 // The window as designed: every control where its design row puts it, with its texts, fonts
 // and colours, painted in the designed order, and the state the user finds at program start.
+#include "core/tempo_rules.h"
 #include "platform/buttons.h"
 #include "platform/slider.h"
 #include "platform/text_box.h"
-#include "window/design.h"
+#include "window/control_factory.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
 #include <QFontInfo>
 
-using window::ControlDesign;
-
 namespace {
-
-QRect twips(int left, int top, int width, int height)
-{
-    return {left / 15, top / 15, width / 15, height / 15};
-}
 
 // A colour close enough to the expected one (antialiased edges aside, pixels are exact).
 bool near(QColor actual, QColor expected, int tolerance = 8)
@@ -50,11 +44,18 @@ private slots:
 
     void startsInTheDesignState()
     {
-        QCOMPARE(p->window.geometry(), twips(6180, 345, 5280, 7995));
+        // (6180, 345) and 5280 by 7995 twips, 15 to a pixel.
+        QCOMPARE(p->window.geometry(), QRect(412, 23, 352, 533));
         QCOMPARE(p->window.windowTitle(), "Ritmolino");
-        QCOMPARE(p->label("Label1").caption(), "0");
-        QCOMPARE(p->widget<platform::TextBox>("Text2")->text(), "40");
-        QCOMPARE(p->widget<QSlider>("Slider1")->value(), 40);
+        QCOMPARE(p->shown("Label1"), "0");
+        QCOMPARE(p->shown("Label2"), "Tot. Battiti:");
+        QCOMPARE(p->shown("Label3"), "Max");
+        QCOMPARE(p->shown("Label4"), "Min");
+        QCOMPARE(p->widget<platform::TextBox>("Text2")->text(),
+                 QString::number(core::kSlowestTempo));
+        QCOMPARE(p->widget<QSlider>("Slider1")->value(), core::kSlowestTempo);
+        QCOMPARE(p->widget<QSlider>("Slider1")->minimum(), core::kSlowestTempo);
+        QCOMPARE(p->widget<QSlider>("Slider1")->maximum(), core::kFastestTempo);
         QVERIFY(p->widget<QRadioButton>("Op1")->isChecked());
         QVERIFY(!p->widget<QRadioButton>("Op2")->isChecked());
         QCOMPARE(p->widget<window::Frame>("Frame3")->caption(), "Bpm");
@@ -149,7 +150,7 @@ private slots:
         p->window.resize(700, 900);
         QTRY_COMPARE(p->window.size(), QSize(700, 900));
         QCOMPARE(child("Frame3")->geometry(), frame);
-        QCOMPARE(child("Slider1")->geometry(), twips(120, 480, 4815, 630));
+        QCOMPARE(child("Slider1")->geometry(), QRect(8, 32, 321, 42));
         QVERIFY(near(p->window.grab().toImage().pixelColor(650, 850), black));
         p->window.resize(200, 200);
         QTRY_COMPARE(p->window.size(), QSize(200, 200));
@@ -166,7 +167,7 @@ private slots:
     {
         QFETCH(bool, noSound);
         if (noSound)
-            p->widget<QRadioButton>("Op2")->setChecked(true);
+            QTest::mouseClick(child("Op2"), Qt::LeftButton, {}, QPoint(5, 8));
         const QList<QWidget *> expected = {child(noSound ? "Op2" : "Op1"), child("Picture1"),
                                            child("Slider1"), child("Text2"),
                                            child("cmdAbilitaDisabilita")};
@@ -175,6 +176,29 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
+    }
+
+    // A count too wide for the counter is written smaller, so that it stays whole.
+    void aLongCountIsWrittenSmaller_data()
+    {
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<bool>("smaller");
+        QTest::newRow("one digit") << "7" << false;
+        QTest::newRow("four digits") << "1234" << false;
+        QTest::newRow("twelve digits") << "123456789012" << true;
+        QTest::newRow("ten digits, 76 years at the fastest") << "1000000000" << true;
+    }
+    void aLongCountIsWrittenSmaller()
+    {
+        QFETCH(QString, count);
+        QFETCH(bool, smaller);
+        auto *counter = p->widget<QLabel>("Label1");
+        const QFont designed = counter->font();
+        const int room = counter->contentsRect().width() - 2;
+        const QFont font = window::fontToFit(designed, count, room);
+        QCOMPARE(font.pointSizeF() < designed.pointSizeF(), smaller);
+        QVERIFY(QFontMetrics(font).horizontalAdvance(count) <= room);
+        QCOMPARE(font.family(), designed.family());
     }
 };
 

@@ -3,11 +3,12 @@
 #include "core/metronome.h"
 #include "platform/app_setup.h"
 #include "window/metronome_window.h"
-#include "window/painted_controls.h"
+#include "window/surface.h"
 
 #include <memory>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSlider>
 #include <QTest>
@@ -96,9 +97,10 @@ struct TestProgram {
     {
         return window.findChild<Widget *>(QLatin1String(name));
     }
-    const window::Label &label(const char *name) const
+    // What a label of the window shows.
+    QString shown(const char *name) const
     {
-        return window.painted<window::Label>(name);
+        return window.findChild<QLabel *>(QLatin1String(name))->text();
     }
 
     TestBeats beats;
@@ -123,12 +125,12 @@ inline std::unique_ptr<TestProgram> showNewProgram()
     return program;
 }
 
-// What the user sees of the tempo: the slider's value, the beat's interval and the tempo frame's
-// caption.
-inline void expectTempo(TestProgram &p, int value, int interval, const QString &caption)
+// The metronome's tempo, and what the user sees of it: the slider's value and the tempo frame's
+// caption (which stays "Bpm" until the tempo first changes).
+inline void expectTempo(TestProgram &p, int tempo, const QString &caption)
 {
-    QCOMPARE(p.widget<QSlider>("Slider1")->value(), value);
-    QCOMPARE(p.metronome.intervalMs(), interval);
+    QCOMPARE(p.metronome.tempo(), tempo);
+    QCOMPARE(p.widget<QSlider>("Slider1")->value(), tempo);
     QCOMPARE(p.widget<window::Frame>("Frame3")->caption(), caption);
 }
 

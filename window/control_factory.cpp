@@ -4,9 +4,11 @@
 #include "platform/slider.h"
 #include "platform/text_box.h"
 #include "platform/twips.h"
-#include "window/painted_controls.h"
+#include "window/pendulum.h"
 #include "window/picture_box.h"
 #include "window/surface.h"
+
+#include <QLabel>
 
 namespace window {
 
@@ -46,7 +48,7 @@ void setPaletteColour(QWidget &widget, QPalette::ColorRole role, DesignColour va
     widget.setPalette(palette);
 }
 
-Frame *makeFrame(const ControlDesign &row, Surface &container)
+Frame *makeFrame(const ControlDesign &row, QWidget &container)
 {
     auto *frame = new Frame(&container);
     applyCommon(*frame, row);
@@ -57,7 +59,7 @@ Frame *makeFrame(const ControlDesign &row, Surface &container)
     return frame;
 }
 
-platform::TextBox *makeTextBox(const ControlDesign &row, Surface &container)
+platform::TextBox *makeTextBox(const ControlDesign &row, QWidget &container)
 {
     auto *text = new platform::TextBox(&container);
     applyCommon(*text, row);
@@ -65,16 +67,13 @@ platform::TextBox *makeTextBox(const ControlDesign &row, Surface &container)
         setPaletteColour(*text, QPalette::Base, *row.back);
     text->setAlignment(row.align == Align::Centre ? Qt::AlignCenter : Qt::AlignLeft);
     text->setMaxLength(32767); // as long as a text box can hold
-    text->setText(QString::fromUtf8(row.caption));
     return text;
 }
 
-platform::Slider *makeSlider(const ControlDesign &row, Surface &container)
+platform::Slider *makeSlider(const ControlDesign &row, QWidget &container)
 {
     auto *slider = new platform::Slider(&container);
     applyCommon(*slider, row);
-    slider->setRange(row.min, row.max);
-    slider->setValue(row.value);
     slider->setSingleStep(1);
     slider->setPageStep(10);
     slider->setTickPosition(QSlider::TicksBelow);
@@ -85,7 +84,7 @@ platform::Slider *makeSlider(const ControlDesign &row, Surface &container)
     return slider;
 }
 
-PictureBox *makePictureBox(const ControlDesign &row, Surface &container)
+PictureBox *makePictureBox(const ControlDesign &row, QWidget &container)
 {
     auto *picture = new PictureBox(&container);
     applyCommon(*picture, row);
@@ -95,7 +94,7 @@ PictureBox *makePictureBox(const ControlDesign &row, Surface &container)
     return picture;
 }
 
-QWidget *makeCommandButton(const ControlDesign &row, Surface &container)
+QWidget *makeCommandButton(const ControlDesign &row, QWidget &container)
 {
     auto *button = new platform::CommandButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*button, row);
@@ -110,7 +109,7 @@ QWidget *makeCommandButton(const ControlDesign &row, Surface &container)
     return button;
 }
 
-QWidget *makeOptionButton(const ControlDesign &row, Surface &container)
+QWidget *makeOptionButton(const ControlDesign &row, QWidget &container)
 {
     auto *option = new platform::OptionButton(QString::fromUtf8(row.caption), &container);
     applyCommon(*option, row);
@@ -120,37 +119,33 @@ QWidget *makeOptionButton(const ControlDesign &row, Surface &container)
     option->setAutoFillBackground(true);
     setPaletteColour(*option, QPalette::Window, *row.back);
     setPaletteColour(*option, QPalette::WindowText, *row.fore);
-    option->setChecked(row.selected);
     return option;
 }
 
-Label *makeLabel(const ControlDesign &row, Surface &container)
+// A label as designed: its font and colours, transparent unless the design makes it opaque,
+// its caption wrapped within its box from the top; a single edge is sunken.
+QLabel *makeLabel(const ControlDesign &row, QWidget &container)
 {
-    auto *label = container.addPainted<Label>(box(row));
-    label->setCaption(QString::fromUtf8(row.caption));
-    label->setFont(designFont(row.font));
-    label->setTextColour(colour(*row.fore, container));
-    if (row.opaque)
-        label->setBackground(colour(*row.back, container));
-    label->setCentred(row.align == Align::Centre);
-    label->setBorder(row.border);
+    auto *label = new QLabel(QString::fromUtf8(row.caption ? row.caption : ""), &container);
+    applyCommon(*label, row);
+    setPaletteColour(*label, QPalette::WindowText, *row.fore);
+    if (row.opaque) {
+        setPaletteColour(*label, QPalette::Window, *row.back);
+        label->setAutoFillBackground(true);
+    }
+    label->setAlignment((row.align == Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                        Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setIndent(0);
+    if (row.border) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(1);
+        QPalette edge = label->palette();
+        edge.setColor(QPalette::Dark, QColor(128, 128, 128));
+        edge.setColor(QPalette::Light, QColor(255, 255, 255));
+        label->setPalette(edge);
+    }
     return label;
-}
-
-Shape *makeShape(const ControlDesign &row, Surface &container)
-{
-    auto *shape = container.addPainted<Shape>(box(row));
-    shape->setFillColor(colour(*row.fill, container));
-    shape->setBorderColour(colour(*row.fore, container));
-    return shape;
-}
-
-Line *makeLine(const ControlDesign &row, Surface &container)
-{
-    auto *line = container.addPainted<Line>(row.x1, row.y1, row.x2, row.y2);
-    line->setColour(colour(*row.fore, container));
-    line->setWidth(row.borderWidth);
-    return line;
 }
 
 } // namespace
@@ -163,29 +158,39 @@ QFont designFont(const FontDesign &font)
     return result;
 }
 
-BuiltControl buildControl(const ControlDesign &row, Surface &container)
+QFont fontToFit(const QFont &designed, const QString &text, int room)
+{
+    QFont font = designed;
+    for (int width = QFontMetrics(font).horizontalAdvance(text);
+         width > room && font.pointSizeF() > 4.0;
+         width = QFontMetrics(font).horizontalAdvance(text))
+        font.setPointSizeF(font.pointSizeF() * room / width * 0.98);
+    return font;
+}
+
+QWidget *buildControl(const ControlDesign &row, QWidget &container)
 {
     switch (row.kind) {
     case Kind::Frame:
-        return {makeFrame(row, container), nullptr};
+        return makeFrame(row, container);
     case Kind::TextBox:
-        return {makeTextBox(row, container), nullptr};
+        return makeTextBox(row, container);
     case Kind::Slider:
-        return {makeSlider(row, container), nullptr};
+        return makeSlider(row, container);
     case Kind::PictureBox:
-        return {makePictureBox(row, container), nullptr};
+        return makePictureBox(row, container);
     case Kind::CommandButton:
-        return {makeCommandButton(row, container), nullptr};
+        return makeCommandButton(row, container);
     case Kind::OptionButton:
-        return {makeOptionButton(row, container), nullptr};
+        return makeOptionButton(row, container);
     case Kind::Label:
-        return {nullptr, makeLabel(row, container)};
-    case Kind::Shape:
-        return {nullptr, makeShape(row, container)};
+        return makeLabel(row, container);
     case Kind::Line:
-        return {nullptr, makeLine(row, container)};
+        return new DesignLine(row, &container);
+    case Kind::Shape:
+        return nullptr; // the one shape, the beat light, is drawn by the pendulum
     }
-    return {};
+    return nullptr;
 }
 
 } // namespace window

@@ -9,16 +9,14 @@ class QWidget;
 // Builds each kind of control from its design row, inside its container.
 namespace window {
 
-class PaintedControl;
-class Surface;
-
 QFont designFont(const FontDesign &font);
 
-// A control built from its row: a child window of its container, or a control painted on it.
-struct BuiltControl {
-    QWidget *widget = nullptr;
-    PaintedControl *painted = nullptr;
-};
-BuiltControl buildControl(const ControlDesign &row, Surface &container);
+// The font to write `text` in within `room` pixels: the designed one, or a smaller one where
+// the text would not fit (a count of many digits), so that it stays whole and readable.
+QFont fontToFit(const QFont &designed, const QString &text, int room);
+
+// The control of a row, a child window of `container`. The beat light's row builds nothing:
+// the pendulum draws the light.
+QWidget *buildControl(const ControlDesign &row, QWidget &container);
 
 } // namespace window

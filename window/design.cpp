@@ -1,7 +1,5 @@
 #include "window/design.h"
 
-#include "core/tempo_rules.h"
-
 #include <algorithm>
 #include <array>
 #include <stdexcept>
@@ -31,12 +29,11 @@ const std::array controls = {
         .toolTip = "Battiti per minuto", .tabIndex = 8},
     ControlDesign{.name = "Text2", .kind = Kind::TextBox, .container = "Frame3",
         .left = 1920, .top = 120, .width = 975, .height = 330,
-        .caption = "40", .font = {"MS Sans Serif", 9.75, true}, .back = systemToolTipBack,
+        .font = {"MS Sans Serif", 9.75, true}, .back = systemToolTipBack,
         .toolTip = "Inserire i Bpm - Max 240", .tabIndex = 12, .align = Align::Centre},
     ControlDesign{.name = "Slider1", .kind = Kind::Slider, .container = "Frame3",
         .left = 120, .top = 480, .width = 4815, .height = 630,
-        .accessibleName = "Battiti per minuto", .tabIndex = 9,
-        .min = core::kSlowestTempo, .max = core::kFastestTempo, .value = core::kSlowestTempo},
+        .accessibleName = "Battiti per minuto", .tabIndex = 9},
     ControlDesign{.name = "Label3", .kind = Kind::Label, .container = "Frame3",
         .left = 4560, .top = 1080, .width = 375, .height = 255,
         .caption = "Max", .fore = darkYellow, .tabIndex = 10},
@@ -59,29 +56,31 @@ const std::array controls = {
     ControlDesign{.name = "Op1", .kind = Kind::OptionButton, .container = "Frame1",
         .left = 240, .top = 240, .width = 1095, .height = 255,
         .caption = "Suono", .font = {"Arial", 8.25}, .back = black, .fore = olive,
-        .tabIndex = 6, .selected = true},
+        .tabIndex = 6},
     ControlDesign{.name = "Op2", .kind = Kind::OptionButton, .container = "Frame1",
         .left = 2160, .top = 240, .width = 1095, .height = 255,
         .caption = "No Suono", .font = {"Arial", 8.25}, .back = black, .fore = olive,
-        .tabIndex = 5, .selected = false},
+        .tabIndex = 5},
     // The count's title.
     ControlDesign{.name = "Label2", .kind = Kind::Label,
         .left = 0, .top = 120, .width = 975, .height = 255,
         .caption = "Tot. Battiti:", .fore = darkGrey, .tabIndex = 13, .align = Align::Centre},
-    // The beat light (its colours by the count: evenCountPose, oddCountPose below).
+    // The beat light (its colours by the count: evenCountPose, oddCountPose below). The
+    // pendulum widget draws it, beneath the pendulum.
     ControlDesign{.name = "Shape1", .kind = Kind::Shape,
         .left = 1680, .top = 5640, .width = 735, .height = 615,
         .back = darkYellow, .fore = darkYellow, .fill = darkYellow},
     // The pendulum, green and five pixels wide, upright (its poses by the count below).
     ControlDesign{.name = "Line2", .kind = Kind::Line,
-        .x1 = 2040, .y1 = 6000, .x2 = 2040, .y2 = 2280, .fore = green, .borderWidth = 5},
+        .x1 = 2040, .y1 = 6000, .x2 = 2040, .y2 = 2280, .fore = green,
+        .accessibleName = "Pendolo", .borderWidth = 5},
     // The line under the top row.
     ControlDesign{.name = "Line1", .kind = Kind::Line,
         .x1 = 0, .y1 = 480, .x2 = 5280, .y2 = 480, .fore = grey, .borderWidth = 3},
-    // The beat counter.
+    // The beat counter (it shows the metronome's count).
     ControlDesign{.name = "Label1", .kind = Kind::Label,
         .left = 960, .top = 0, .width = 855, .height = 495,
-        .caption = "0", .font = {"MS Sans Serif", 18}, .back = black, .fore = darkGrey,
+        .font = {"MS Sans Serif", 18}, .back = black, .fore = darkGrey,
         .tabIndex = 1, .align = Align::Centre, .border = true, .opaque = true},
 };
 // clang-format on
@@ -89,6 +88,8 @@ const std::array controls = {
 } // namespace
 
 const char *const runningToggleCaption = "&Disabilita";
+const char *const emptyTempoMessage = "Inserire un numero!";
+const char *const messageTitle = "Cadrel";
 
 const PoseDesign evenCountPose{2040, 6000, 240, 2850, darkYellow};
 const PoseDesign oddCountPose{2040, 6000, 4080, 2850, paleYellow};

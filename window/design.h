@@ -57,9 +57,6 @@ struct ControlDesign {
     bool border = false; // a label's single border
     bool opaque = false; // a label paints its background
     int borderWidth = 1; // lines and shapes, in pixels
-
-    int min = 0, max = 0, value = 0; // slider
-    bool selected = false;           // option button
 };
 
 struct WindowDesign {
@@ -76,6 +73,10 @@ extern const WindowDesign frmCadrelDesign;
 // metronome runs, this while it does.
 extern const char *const runningToggleCaption;
 
+// What the tempo box says when it is emptied, and the title of that message.
+extern const char *const emptyTempoMessage;
+extern const char *const messageTitle;
+
 // What the pendulum (Line2) and the beat light (Shape1) show once the metronome has started:
 // the pendulum from its pivot (x1, y1) to its free end (x2, y2), in twips of the window, and the
 // light's fill. Before the first start they show their rows: upright, dark yellow.
@@ -84,7 +85,8 @@ struct PoseDesign {
     DesignColour light;
     bool operator==(const PoseDesign &) const = default;
 };
-// Leaning left with the dark yellow light for an even count (0 included), right with the pale
+// The pendulum is drawn above its light; both follow the metronome. Leaning left with the dark
+// yellow light for an even count (0 included), right with the pale
 // yellow light for an odd one: the swing is not symmetric about the pivot.
 extern const PoseDesign evenCountPose;
 extern const PoseDesign oddCountPose;

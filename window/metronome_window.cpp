@@ -1,5 +1,6 @@
 #include "window/metronome_window.h"
 
+#include "core/beat_rules.h"
 #include "core/decimal_text.h"
 #include "platform/buttons.h"
 #include "platform/message_box.h"
@@ -8,12 +9,13 @@
 #include "platform/twips.h"
 #include "window/control_factory.h"
 #include "window/design.h"
-#include "window/painted_accessible.h"
-#include "window/painted_controls.h"
+#include "window/pendulum.h"
 #include "window/picture_box.h"
 #include "window/pictures.h"
 
 #include <algorithm>
+#include <QAccessible>
+#include <QLabel>
 #include <vector>
 
 namespace window {
@@ -29,7 +31,6 @@ MetronomeWindow::MetronomeWindow(core::Metronome &metronome, QWidget *parent)
     setBackground(platform::toQColor(form.back, palette()));
     setWindowIcon(programIcon());
 
-    installPaintedAccessibility();
     createControls();
     showPictures();
     setTabOrder();
@@ -46,34 +47,52 @@ MetronomeWindow::~MetronomeWindow()
     m_metronome.disconnect(this);
 }
 
-// Every row of the design, in its order (a later control is stacked above an earlier one),
-// in its container.
+// Every row of the design in its container, in its order: a later control is stacked above an
+// earlier one, and the labels and lines are drawn beneath the other controls of their container.
+// The controls start out showing the metronome as it is.
 void MetronomeWindow::createControls()
 {
+    std::vector<QWidget *> beneath;
     for (const ControlDesign &row : designRows()) {
-        Surface *container = this;
+        QWidget *container = this;
         if (row.container)
             container = findChild<Frame *>(QLatin1String(row.container));
-        const BuiltControl built = buildControl(row, *container);
-        if (built.painted)
-            m_painted.emplace(row.name, built.painted);
+        QWidget *control = nullptr;
+        if (row.name == std::string_view("Line2")) {
+            m_pendulum = new Pendulum(m_metronome, row, design("Shape1"), container);
+            m_pendulum->setObjectName(QLatin1String(row.name));
+            m_pendulum->setAccessibleName(QString::fromUtf8(row.accessibleName));
+            control = m_pendulum;
+        } else {
+            control = buildControl(row, *container);
+        }
+        if (control && (row.kind == Kind::Label || row.kind == Kind::Line))
+            beneath.push_back(control);
     }
-    const auto painted = [this](const char *name) { return m_painted.at(name); };
+    for (auto control = beneath.rbegin(); control != beneath.rend(); ++control)
+        (*control)->lower();
+
     m_tempoFrame = findChild<Frame *>(QStringLiteral("Frame3"));
     m_tempoBox = findChild<platform::TextBox *>(QStringLiteral("Text2"));
     m_tempoSlider = findChild<platform::Slider *>(QStringLiteral("Slider1"));
     m_banner = findChild<PictureBox *>(QStringLiteral("Picture1"));
     m_startStop = findChild<platform::CommandButton *>(QStringLiteral("cmdAbilitaDisabilita"));
     m_soundOn = findChild<platform::OptionButton *>(QStringLiteral("Op1"));
-    m_beatCounter = static_cast<Label *>(painted("Label1"));
-    m_beatLight = static_cast<Shape *>(painted("Shape1"));
-    m_pendulum = static_cast<Line *>(painted("Line2"));
+    m_soundOff = findChild<platform::OptionButton *>(QStringLiteral("Op2"));
+    m_beatCounter = findChild<QLabel *>(QStringLiteral("Label1"));
+    m_beatCounterFont = m_beatCounter->font();
+
+    m_tempoSlider->setRange(core::kSlowestTempo, core::kFastestTempo);
+    m_tempoSlider->setValue(m_metronome.tempo());
+    showTempoInBox(m_metronome.tempo());
+    showRunState(m_metronome.runState());
+    showSoundOn(m_metronome.soundOn());
+    showCount(m_metronome.count());
 }
 
 void MetronomeWindow::showPictures()
 {
     m_banner->setPicture(bannerPicture());
-    m_banner->setAccessibleName(QStringLiteral("Ritmolino"));
     m_startStop->setCursor(toggleButtonCursor());
     m_tempoSlider->setCursor(sliderCursor());
 }
@@ -132,11 +151,11 @@ bool MetronomeWindow::focusNextPrevChild(bool next)
 
 void MetronomeWindow::connectControls()
 {
+    // The slider sets the tempo as it moves; the box shows it when the user's action ends.
     connect(m_tempoSlider, &platform::Slider::changed, this,
             [this] { m_metronome.setTempo(m_tempoSlider->value()); });
-    // A click on the slider writes its tempo into the box.
     connect(m_tempoSlider, &platform::Slider::clicked, this,
-            [this] { m_tempoBox->setText(core::toDecimalText(m_tempoSlider->value())); });
+            [this] { showTempoInBox(m_metronome.tempo()); });
     connect(m_tempoBox, &platform::TextBox::changed, this, &MetronomeWindow::tempoTyped);
     m_tempoBox->setKeyPressHook(core::filterTempoKey);
     connect(m_startStop, &QPushButton::clicked, &m_metronome, &core::Metronome::startOrStop);
@@ -145,9 +164,9 @@ void MetronomeWindow::connectControls()
 
 void MetronomeWindow::connectMetronome()
 {
-    connect(&m_metronome, &core::Metronome::tempoApplied, this,
-            [this](int bpm) { m_tempoFrame->setCaption(core::tempoCaption(bpm)); });
+    connect(&m_metronome, &core::Metronome::tempoChanged, this, &MetronomeWindow::showTempo);
     connect(&m_metronome, &core::Metronome::runStateChanged, this, &MetronomeWindow::showRunState);
+    connect(&m_metronome, &core::Metronome::soundChanged, this, &MetronomeWindow::showSoundOn);
     connect(&m_metronome, &core::Metronome::beat, this, &MetronomeWindow::showBeat);
 }
 
@@ -157,42 +176,65 @@ void MetronomeWindow::tempoTyped()
 {
     if (m_tempoBox->text().isEmpty()) {
         m_tempoBox->setMarkedInvalid(false);
-        platform::showMessage(this, QStringLiteral("Inserire un numero!"),
-                              QStringLiteral("Cadrel"));
+        platform::showMessage(this, QString::fromUtf8(emptyTempoMessage),
+                              QString::fromUtf8(messageTitle));
         return;
     }
     const auto tempo = core::tempoFromText(m_tempoBox->text());
     m_tempoBox->setMarkedInvalid(!tempo);
     if (tempo)
-        m_tempoSlider->setValue(*tempo);
+        m_metronome.setTempo(*tempo);
 }
 
-// Once started, the pendulum and the light follow the count until the program ends.
+// The tempo shows in the frame's caption, on the slider and in the box, wherever it was set.
+// The slider that is setting it needs no moving, and the box catches up with it when the
+// user's action on it ends; a box that already stands for the tempo ("070") is left as typed.
+void MetronomeWindow::showTempo(int bpm)
+{
+    m_tempoFrame->setCaption(core::tempoCaption(QString::fromUtf8(design("Frame3").caption), bpm));
+    if (m_tempoSlider->value() == bpm)
+        return;
+    m_tempoSlider->setValue(bpm);
+    if (core::tempoFromText(m_tempoBox->text()) != bpm)
+        showTempoInBox(bpm);
+}
+
+void MetronomeWindow::showTempoInBox(int bpm)
+{
+    m_tempoBox->setText(core::toDecimalText(bpm));
+    m_tempoBox->setMarkedInvalid(false);
+}
+
 void MetronomeWindow::showRunState(core::RunState state)
 {
     m_startStop->setText(QString::fromUtf8(state == core::RunState::Running
                                                ? runningToggleCaption
                                                : design("cmdAbilitaDisabilita").caption));
-    showPose(m_metronome.count());
+    m_pendulum->update();
+}
+
+void MetronomeWindow::showSoundOn(bool on)
+{
+    (on ? m_soundOn : m_soundOff)->setChecked(true);
 }
 
 void MetronomeWindow::showBeat(const QString &count)
 {
-    m_beatCounter->setCaption(count);
+    showCount(count);
     setWindowTitle(isMinimized() ? core::minimisedCaption(count)
                                  : QString::fromUtf8(frmCadrelDesign.caption));
-    showPose(count);
+    m_pendulum->update();
 }
 
-// The pose of the count's parity; showing the pose the display already shows repaints nothing.
-void MetronomeWindow::showPose(const QString &count)
+// A screen reader hears the count change: the label's name is its text, and Qt 6.4's labels do
+// not announce a new one themselves.
+void MetronomeWindow::showCount(const QString &count)
 {
-    const PoseDesign &pose = core::isOddCount(count) ? oddCountPose : evenCountPose;
-    m_pendulum->setX1(pose.x1);
-    m_pendulum->setX2(pose.x2);
-    m_pendulum->setY1(pose.y1);
-    m_pendulum->setY2(pose.y2);
-    m_beatLight->setFillColor(platform::toQColor(pose.light, palette()));
+    m_beatCounter->setFont(
+        fontToFit(m_beatCounterFont, count, m_beatCounter->contentsRect().width() - 2));
+    m_beatCounter->setText(count);
+    QAccessibleEvent changed(m_beatCounter, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 } // namespace window

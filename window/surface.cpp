@@ -5,11 +5,6 @@
 
 namespace window {
 
-void PaintedControl::repaint(const QRect &area) const
-{
-    m_container.update(area);
-}
-
 Surface::Surface(QWidget *parent) : QWidget(parent) {}
 
 void Surface::setBackground(const QColor &colour)
@@ -24,8 +19,6 @@ void Surface::paintEvent(QPaintEvent *event)
     painter.setClipRegion(event->region());
     painter.fillRect(rect(), m_background);
     paintDecoration(painter);
-    for (const auto &control : m_painted)
-        control->paint(painter);
 }
 
 Frame::Frame(QWidget *parent) : Surface(parent) {}

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/text_box.h"
-#include "window/control_factory.h"
 #include "window/metronome_window.h"
-#include "window/painted_controls.h"
+#include "window/surface.h"
 
 #include <QFontInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -89,17 +89,14 @@ inline CaptionRoom roomIn(const platform::TextBox &box)
             {}};
 }
 
-// Painted labels draw with the font of their design row, resolved for the window's screen.
-inline CaptionRoom roomIn(const window::Label &label, const window::ControlDesign &row,
-                          const QWidget &window)
+// A label writes its caption inside its edge, if it has one.
+inline CaptionRoom roomIn(const QLabel &label)
 {
-    const QFont font = window::designFont(row.font);
-    const QFontMetrics metrics(font, &window);
-    const QSize room = label.box().size() - (row.border ? QSize(2, 2) : QSize(0, 0));
-    return {label.caption(),
-            {metrics.horizontalAdvance(label.caption()), metrics.height()},
-            room,
-            QFontInfo(font).family(),
+    const QFontMetrics metrics = label.fontMetrics();
+    return {label.text(),
+            {metrics.horizontalAdvance(label.text()), metrics.height()},
+            label.contentsRect().size(),
+            QFontInfo(label.font()).family(),
             {}};
 }
 
@@ -113,9 +110,8 @@ inline CaptionRoom roomFor(const window::MetronomeWindow &form, const QString &n
         return roomIn(*frame);
     if (const auto *box = form.findChild<platform::TextBox *>(name))
         return roomIn(*box);
-    const std::string label = name.toStdString();
-    if (window::design(label).kind == window::Kind::Label)
-        return roomIn(form.painted<window::Label>(label), window::design(label), form);
+    if (const auto *label = form.findChild<QLabel *>(name))
+        return roomIn(*label);
     return {{}, {}, {}, {}, QStringLiteral("no such control")};
 }
 

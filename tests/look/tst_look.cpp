@@ -4,7 +4,7 @@
 #include "caption_room.h"
 #include "platform/text_box.h"
 #include "screen_shot.h"
-#include "window/painted_controls.h"
+#include "window/pendulum.h"
 #include "window/pictures.h"
 #include "window_fixture.h"
 
@@ -185,9 +185,9 @@ private slots:
             p->tick();
         if (stopped)
             pressToggle();
-        QCOMPARE(p->label("Label1").caption(), QString::number(beats));
-        const auto &pendulum = form->painted<window::Line>("Line2");
-        QCOMPARE(QPointF(pendulum.X2(), pendulum.Y2()), end);
+        QCOMPARE(p->shown("Label1"), QString::number(beats));
+        const window::PoseDesign pose = form->findChild<window::Pendulum *>("Line2")->pose();
+        QCOMPARE(QPointF(pose.x2, pose.y2), end);
 
         const QImage shot =
             captureScreen(*form, QStringLiteral("beats-%1").arg(QTest::currentDataTag()));
