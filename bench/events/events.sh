@@ -37,6 +37,7 @@ run_event() { # run_event EVENT NAME
     run_dir="$out/$name"
     mkdir -p "$run_dir"
     use_server "$(server_kind "$event")"
+    [ "$event" != noserver ] || sound "$srv_dir" stop >/dev/null 2>&1 || true
     [ "$event" = soak ] && tempo=250 && seconds=$((soak_minutes * 60))
     meta "event $event"
     meta "server $server $srv_dir"
@@ -142,6 +143,10 @@ run_event() { # run_event EVENT NAME
         event_ns=$press_ns
         ;;
     esac
+    after_event 3
+    # Where the program's streams are: sink input, sink, client.
+    meta "streams $(pactl list short sink-inputs 2>/dev/null | awk '{ printf "%s%s@%s", s, $1, $2; s = "," }')"
+    meta "sinks $(pactl list short sinks 2>/dev/null | awk '{ printf "%s%s=%s", s, $1, $2; s = "," }')"
     after_event 14
     pwtop_capture end
     after_event 15

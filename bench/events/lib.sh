@@ -45,8 +45,7 @@ use_server() { # use_server shared|private|restart: sets srv_dir, PULSE_SERVER
     export PULSE_SERVER=unix:$srv_dir/run/pulse/native
     case " $started " in *" $server:$dir "*) return ;; esac
     if [ "$kind" = restart ] && [ "$event" = noserver ]; then
-        sound "$dir" stop >/dev/null 2>&1 || true
-        started="$started $server:$dir"
+        started="$started $server:$dir" # run_event stops it
         return
     fi
     sound "$dir" start >&2
@@ -98,8 +97,9 @@ start_recorder() { # start_recorder SINK
 # window at X, watches its light, types the tempo into the box and presses Alt+A as a user
 # would. Sets press_ns (the moment Alt+A was sent).
 launch() {
-    local name=$1 tempo=$2 x=$3 pid window
+    local name=$1 tempo=$2 x=$3 pid window="" known i=0
     shift 3
+    known=$(xdotool search --onlyvisible --name '^Ritmolino$' 2>/dev/null || true)
     if [ -n "$calibrate" ]; then
         env "$@" "$calibrate_bin" --offset "$calibrate" --bpm "$tempo" --seconds 600 \
             >"$run_dir/calibrate-$name.txt" 2> >(stamp >"$run_dir/program-$name.err") &
@@ -108,8 +108,13 @@ launch() {
     fi
     pid=$!
     bg_pids="$bg_pids $pid"
-    window=$(xdotool search --sync --onlyvisible --pid "$pid" --name '^Ritmolino$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] || window=$(xdotool search --sync --onlyvisible --name '^Ritmolino$' | tail -n 1)
+    # Its window: the one named Ritmolino that was not there before.
+    while [ -z "$window" ] && [ "$i" -lt 200 ]; do
+        window=$(xdotool search --onlyvisible --name '^Ritmolino$' 2>/dev/null |
+            grep -vxF "${known:-none}" | head -n 1 || true)
+        [ -n "$window" ] || sleep 0.05
+        i=$((i + 1))
+    done
     xdotool windowmove --sync "$window" "$x" 0 2>/dev/null || true
     "$watch" --window "$window" >"$run_dir/watch-$name.txt" 2>>"$run_dir/watch.err" &
     bg_pids="$bg_pids $!"

@@ -111,8 +111,10 @@ void onContext(pa_context *context, void *userdata)
         pa_buffer_attr attr{};
         attr.maxlength = (uint32_t)-1;
         attr.fragsize = (uint32_t)pa_usec_to_bytes(r.latencyMs * 1000ULL, &spec);
-        const auto flags = pa_stream_flags_t(
-            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        // Not moved with the default source or sink: it records the sink it was given.
+        const auto flags =
+            pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                              PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
         if (pa_stream_connect_record(r.stream, r.source, &attr, flags) < 0)
             markBroken(r);
         break;

@@ -44,16 +44,21 @@ def pwtop(folder):
             continue
         f = [x for x in row if x]
         if out and f and f[-1] == "Cadrel" and len(f) > 9:
-            out[-1][1].append(f"q {f[2]} rate {f[3]} ERR {f[8]}")
+            out[-1][1].append(f"Cadrel q {f[2]} rate {f[3]} ERR {f[8]}")
+        elif out and f and re.fullmatch(r"cadrel_(events_[ab]|null)", f[-1]) and f[0] == "R":
+            out[-1][1].append(f"{f[-1]} graph q {f[2]} rate {f[3]} ERR {f[8]}")
     return out
 
 
 def settle(after, ideal):
     """Beats after the step until the spacing is exact and the picture with the click from then
     on (1: the first click after the step already is), and how many intervals were disturbed."""
-    disturbed = sum(1 for c in after if not exact(c, ideal))
-    for k in range(len(after)):
-        rest = after[k:]
+    after = [c for c in after if c["ival"] is not None or c is not after[0]]
+    disturbed = sum(1 for c in after if c["ival"] is not None and not exact(c, ideal))
+    # The recording's last click may have lost its picture to the end of the watch.
+    check = after[:-1] if len(after) > 2 else after
+    for k in range(len(check)):
+        rest = check[k:]
         if all(exact(c, ideal) for c in rest[1:]) and all(
                 c["pic"] is not None and abs(c["pic"]) <= PICTURE for c in rest):
             return k + 1, disturbed
@@ -76,6 +81,9 @@ def run_report(folder, name):
           f"daemons {meta.get('other_pipewire', '?')}")
     for n in meta["notes"]:
         print("  note:", n)
+    if meta.get("streams") is not None:
+        print(f"  3 s after the event: sink inputs (input@sink) {meta.get('streams') or 'none'}; "
+              f"sinks {meta.get('sinks', '?')}")
     for sink, lost in meta["lost"].items():
         print(f"  recorder of {sink} lost the server {len(lost)} time(s) and connected again")
     marks = meta["marks"]
@@ -115,6 +123,8 @@ def run_report(folder, name):
                       f"{fmt(iv, '10.1f'):>10}{'~' if c['cross'] else ' '}"
                       f"{fmt(iv and iv - ideal, '+9.1f'):>9} {c['peak']:6.3f} "
                       f"{fmt(c['pic'], '+12.2f'):>12}  {' '.join(notes)}")
+            if after:
+                print(f"    first click {(after[0]['t'] - m) / 1e6:+.1f} ms after the step")
             beats, disturbed = settle(upto, ideal)
             pics = [c["pic"] for c in after if c["pic"] is not None]
             sh = shift(before, upto, period_ns)
@@ -129,11 +139,17 @@ def run_report(folder, name):
         start = [c for c in clicks if c not in after_all]
         devs = [abs(c["ival"] - ideal) for c in after_all if c["ival"] is not None]
         res["worst"] = max(devs) if devs else None
+        # Silence from the last click to the end of the recording counts as missing clicks too.
+        tail = (inst["end"] - clicks[-1]["t"]) / period_ns if clicks and inst["end"] else 0
+        tail_missing = int(tail - 0.5) if tail >= 1.5 else 0
+        if tail_missing:
+            print(f"  MISSING {tail_missing}: no click in the last {tail * period_ns / 1e9:.2f} s "
+                  "of the recording")
         for key, part in (("before", start), ("after", after_all)):
             d = sum(1 for c in part if c["ival"] is not None and c["ival"] < 0.5 * ideal)
             cl = sum(1 for c in part if c["clipped"])
             mi = sum(missing(c, ideal) for c in part)
-            res[key] = (d, cl, mi)
+            res[key] = (d, cl, mi + (tail_missing if key == "after" else 0))
         print(f"  doubled / clipped / missing: before the event {res['before']}, from the event "
               f"on {res['after']}; worst interval error from the event on "
               f"{fmt(res['worst'], '.1f')} frames ({fmt(res['worst'] and res['worst'] / RATE * 1000, '.2f')} ms)")

@@ -42,7 +42,7 @@ def summary(results):
         errs = []
         for r, _ in runs:
             last = r["pwtop"][-1] if r["pwtop"] else []
-            errs.append(",".join(x.split("ERR ")[-1] for x in last) or "-")
+            errs.append(",".join(x.split("ERR ")[-1] for x in last if x.startswith("Cadrel")) or "-")
         table.append((label, server, str(len(runs)), " ".join(r["load"] for r, _ in runs),
                       f"{fmt(w and w / 48, '.2f')} ({fmt(w, '.0f')})", "/".join(map(str, counts)),
                       not_exact, settled,

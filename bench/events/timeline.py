@@ -1,14 +1,14 @@
 """Reads one run of the events bench into clicks on CLOCK_MONOTONIC (used by report.py).
 
 A recording's frames are put on the clock by its timeline (cadrel_events_record's "audio FRAME
-CAPTURE NOW" lines). A null sink plays at its nominal rate on the system clock, so within a
-stretch of continuous recording frames map to time by a constant offset: its shape is taken
-from the chunks' arrival (the earliest arrival within a second, which cannot come before the
-data exists), its level from the median of the stream's own capture-time readings over the
-whole recording (one reading wanders by milliseconds on pipewire-pulse; many do not). A stretch
-ends where the recorder connected again (a server restarted) or where the arrival jumps for
-good (a suspended sink delivered nothing meanwhile): the time between two clicks in different
-stretches, or on different sinks, comes from the clock, within the clock mapping's accuracy; in
+CAPTURE NOW" lines, the capture time read from timing refreshed at every read): a null sink's
+frames keep pace with the clock, so within a stretch frame f is heard at f / 48 kHz plus one
+offset, the median of the readings in the stretch's first steady seconds (one reading wanders
+by milliseconds on pipewire-pulse, and they shift when the graph's quantum or rate changes,
+while the frames go on at the same pace). A stretch of the recording ends where the recorder connected again (a server restarted)
+or where the chunks' arrival jumps for good by more than any quantum (a suspended sink
+delivered nothing meanwhile): the time between two clicks in different stretches, or on
+different sinks, comes from the clock, within the clock mapping's accuracy; in
 one stretch it is the difference of their frames, to the onset finder's fraction of a frame."""
 
 import array
@@ -18,7 +18,7 @@ import statistics
 
 RATE = 48000.0
 NS = 1e9 / RATE  # nanoseconds per frame
-JUMP = 30e6  # ns: an arrival later than the stretch's floor by this much, for good, starts a new one
+JUMP = 100e6  # ns: more than a quantum's delivery: a gap in what the source delivered
 FULL_SCALE = 32700
 
 
@@ -31,37 +31,42 @@ def read_lines(path, key=None):
 
 
 def stretches(txt, total):
-    """Chunks (frame, capture, arrival offset, stretch) of a recording."""
-    chunks, seg = [], -1
+    """Chunks [frame, capture offset, arrival offset, stretch] of a recording (offsets: when
+    frame 0 was captured, or would have arrived, by this chunk)."""
+    chunks, conn, seg = [], [], -1
     for row in read_lines(txt):
         if row[0] == "segment":
             seg += 1
         elif row[0] == "audio":
-            chunks.append([int(row[1]), int(row[2]), int(row[3]), seg])
+            f = int(row[1])
+            chunks.append([f, int(row[2]) - f * NS if int(row[2]) else None, int(row[3]), 0,
+                           int(row[3])])
+            conn.append(seg)
     for i, c in enumerate(chunks):
         end = chunks[i + 1][0] if i + 1 < len(chunks) else total
-        c[2] = c[2] - end * NS  # arrival offset: when frame 0 would have arrived
-    # A lasting jump of the arrival within one connection starts a new stretch.
+        c[2] = c[2] - end * NS
+    # A lasting jump of the arrival within one connection (the source delivered nothing for a
+    # while: a suspended sink) starts a new stretch; so does connecting again.
     frames = [c[0] for c in chunks]
     stretch, floor_start = 0, 0
     for i, c in enumerate(chunks):
-        if i and c[3] != chunks[i - 1][3]:
+        if i and conn[i] != conn[i - 1]:
             stretch, floor_start = stretch + 1, i
         elif i:
             j, ahead = i, c[2]
-            while j < len(chunks) and chunks[j][3] == c[3] and (chunks[j][0] - c[0]) < RATE / 2:
+            while j < len(chunks) and conn[j] == conn[i] and chunks[j][0] - c[0] < RATE / 2:
                 ahead = min(ahead, chunks[j][2])
                 j += 1
             lo = bisect.bisect_left(frames, c[0] - RATE, floor_start, i)
-            floor = min(x[2] for x in chunks[lo:i]) if lo < i else c[2]
-            if ahead > floor + JUMP:
+            if ahead > min(x[2] for x in chunks[lo:i]) + JUMP:
                 stretch, floor_start = stretch + 1, i
         c[3] = stretch
     return chunks
 
 
 class Recording:
-    def __init__(self, folder, sink):
+    def __init__(self, folder, sink, before):
+        self.before = before  # the event's first step
         raw = os.path.join(folder, f"rec-{sink}.raw")
         self.sink = sink
         self.samples = array.array("h")
@@ -70,27 +75,32 @@ class Recording:
                 self.samples.frombytes(f.read())
         self.chunks = stretches(os.path.join(folder, f"rec-{sink}.txt"), len(self.samples))
         self.frames = [c[0] for c in self.chunks]
-        above = []
-        for i in range(0, len(self.chunks), 5):
-            f, capture, _, _ = self.chunks[i]
-            if capture:
-                above.append(capture - f * NS - self.envelope(f))
-        self.level = statistics.median(above) if above else 0.0
+        self.offsets = {}
         self.lost = [(int(f), int(t)) for f, t in read_lines(os.path.join(folder, f"rec-{sink}.txt"), "lost")]
 
     def stretch_of(self, frame):
         i = max(0, bisect.bisect_right(self.frames, frame) - 1)
         return self.chunks[i][3] if self.chunks else 0
 
-    def envelope(self, frame):
+    def offset(self, frame):
+        """When frame 0 was heard, by the stretch's capture readings (their median); by the
+        earliest arrival where there are none."""
         s = self.stretch_of(frame)
-        lo = bisect.bisect_left(self.frames, frame - RATE)
-        hi = bisect.bisect_right(self.frames, frame + RATE)
-        near = [c[2] for c in self.chunks[lo:hi] if c[3] == s]
-        return min(near) if near else 0.0
+        if s not in self.offsets:
+            part = [c for c in self.chunks if c[3] == s]
+            # From steady seconds: the 5 before the event, while the program beats, where the
+            # stretch has them (a change of quantum or rate shifts the readings, not the frames).
+            steady = [c for c in part if 0.5e9 <= self.before - c[4] < 5.5e9]
+            if len(steady) <= 20:
+                steady = [c for c in part if RATE / 2 <= c[0] - part[0][0] < 5.5 * RATE]
+            part = steady if len(steady) > 20 else part
+            readings = [c[1] for c in part if c[1] is not None]
+            self.offsets[s] = (statistics.median(readings) if readings
+                               else min((c[2] for c in part), default=0.0))
+        return self.offsets[s]
 
     def time(self, frame):
-        return frame * NS + self.envelope(frame) + self.level
+        return frame * NS + self.offset(frame)
 
     def clicks(self, folder):
         out = []
@@ -121,7 +131,8 @@ def load_run(folder):
         else:
             meta[key] = " ".join(row[1:])
     meta["marks"].sort()
-    recs = {s: Recording(folder, s) for s in meta["recordings"]}
+    first = meta["marks"][0][0] if meta["marks"] else 0
+    recs = {s: Recording(folder, s, first) for s in meta["recordings"]}
     for inst in meta["instances"]:
         name = inst["name"]
         # With two instances each plays on a sink of its own; otherwise every sink recorded
@@ -134,6 +145,8 @@ def load_run(folder):
         inst["lines"] = [(int(r[0]), " ".join(r[1:])) for r in
                          read_lines(os.path.join(folder, f"program-{name}.err")) if r[0].isdigit()]
         inst["press"] = meta["press"].get(name)
+        ends = [recs[s].time(len(recs[s].samples)) for s in sinks if recs[s].chunks]
+        inst["end"] = max(ends) if ends else None  # when the last frame recorded was heard
     meta["lost"] = {s: r.lost for s, r in recs.items() if r.lost}
     return meta
 
