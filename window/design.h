@@ -83,7 +83,6 @@ extern const char *const messageTitle;
 struct PoseDesign {
     int x1, y1, x2, y2;
     DesignColour light;
-    bool operator==(const PoseDesign &) const = default;
 };
 // The pendulum is drawn above its light; both follow the metronome. Leaning left with the dark
 // yellow light for an even count (0 included), right with the pale
