@@ -34,10 +34,10 @@ public:
     explicit Tracer(platform::BeatEngine &engine) : engine_(engine) { pieces_.resize(1 << 20); }
 
     void fill(int output, float *out, int frames, std::int64_t firstFrame,
-              std::int64_t firstHeardNs) override
+              std::int64_t firstHeardNs, bool settled) override
     {
         note({frames, platform::monotonicNs(), firstHeardNs});
-        engine_.fill(output, out, frames, firstFrame, firstHeardNs);
+        engine_.fill(output, out, frames, firstFrame, firstHeardNs, settled);
     }
     void ranDry(int output, std::int64_t at) override
     {
@@ -48,7 +48,7 @@ public:
     {
         return engine_.rewrite(output, out);
     }
-    bool idle(std::int64_t nowNs) const override { return engine_.idle(nowNs); }
+    bool idle(int output, std::int64_t nowNs) const override { return engine_.idle(output, nowNs); }
 
     void print() const
     {

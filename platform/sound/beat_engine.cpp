@@ -76,9 +76,11 @@ bool BeatEngine::running() const
     return run_.has_value();
 }
 
-bool BeatEngine::idle(std::int64_t nowNs) const
+bool BeatEngine::idle(int output, std::int64_t nowNs) const
 {
     const std::lock_guard lock(mutex_);
+    if (output == incoming_)
+        return false;
     return !run_ && placed_.empty() && !rewriteFrom_ &&
            double(voices_.silentFrom()) <= frameHeardAt(current_, nowNs);
 }
@@ -103,11 +105,12 @@ bool BeatEngine::wanted(int output) const
 }
 
 void BeatEngine::fill(int output, float *out, int frames, std::int64_t firstFrame,
-                      std::int64_t firstHeardNs)
+                      std::int64_t firstHeardNs, bool settled)
 {
     const std::lock_guard lock(mutex_);
     const bool timed = firstHeardNs >= 0;
-    if (output == incoming_ && timed)
+    // A guess of when a device yet to start will play would put the beat off its grid.
+    if (output == incoming_ && timed && settled)
         takeOver(output, firstFrame, firstHeardNs);
     if (output != active_) {
         std::fill(out, out + std::int64_t(frames) * settings_.channels, 0.0f);

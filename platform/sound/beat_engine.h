@@ -54,7 +54,7 @@ public:
     std::optional<std::int64_t> nextHeardNs() const;
     bool running() const;
     // Nothing left to write but silence: no run, and every click heard to its end by `nowNs`.
-    bool idle(std::int64_t nowNs) const override;
+    bool idle(int output, std::int64_t nowNs) const override;
 
     // --- the outputs' side ---
     // Output `output` writes from its next fill on; the run goes on there where the output
@@ -68,7 +68,7 @@ public:
     // (counted from its stream's first), the first of them heard at `firstHeardNs`. An output
     // not in use gets silence.
     void fill(int output, float *out, int frames, std::int64_t firstFrame,
-              std::int64_t firstHeardNs) override;
+              std::int64_t firstHeardNs, bool settled) override;
     // The server played silence in place of output `output`'s frames from `at` on: until it
     // asks again, no later frame is heard.
     void ranDry(int output, std::int64_t at) override;

@@ -25,17 +25,19 @@ public:
     virtual ~StreamFiller() = default;
     // Writes `frames` frames of output `output` into `out`: its frames from `firstFrame` on
     // (counted from its stream's first), the first of them heard at `firstHeardNs` (-1: the
-    // output cannot tell yet).
+    // output cannot tell yet). `settled`: the time was told by a device that plays, not guessed
+    // for one yet to start; only such a time carries a beat over from another output.
     virtual void fill(int output, float *out, int frames, std::int64_t firstFrame,
-                      std::int64_t firstHeardNs) = 0;
+                      std::int64_t firstHeardNs, bool settled) = 0;
     // The server played silence in place of output `output`'s frames from `at` on (-1: from
     // the end of what it was given).
     virtual void ranDry(int output, std::int64_t at) = 0;
     // The frames of output `output` to write again, ending where its stream ends, into `out`.
     // Returns how many (0: none).
     virtual int rewrite(int output, std::vector<float> &out) = 0;
-    // Nothing left to write but silence by `nowNs`.
-    virtual bool idle(std::int64_t nowNs) const = 0;
+    // Nothing left for output `output` to write but silence by `nowNs`: never while it is yet
+    // to take the beat over, which it can only do playing.
+    virtual bool idle(int output, std::int64_t nowNs) const = 0;
 };
 
 // One way to the listener: a PulseAudio or PipeWire server, one of SDL's drivers, or the silent

@@ -11,16 +11,20 @@ void PlayPosition::forget()
     count_ = next_ = 0;
     sum_ = 0;
     still_.reset();
+    stillAnswers_ = 0;
 }
 
 void PlayPosition::told(std::int64_t heardFrame, std::int64_t atNs, bool playing)
 {
     if (!playing) {
+        const int still = stillAnswers_;
         forget();
         still_ = double(heardFrame);
+        stillAnswers_ = still + 1;
         playing_ = false;
         return;
     }
+    stillAnswers_ = 0;
     const double offset = double(heardFrame) - double(atNs) * rate_ / 1e9;
     if (!playing_ || (count_ > 0 && std::abs(offset - sum_ / count_) > jumpFrames_))
         forget();
@@ -41,6 +45,11 @@ std::optional<double> PlayPosition::heardAt(std::int64_t ns) const
     if (count_ == 0)
         return std::nullopt;
     return sum_ / count_ + double(ns) * rate_ / 1e9;
+}
+
+bool PlayPosition::settled() const
+{
+    return (!still_ && count_ >= kSettled) || stillAnswers_ >= kBelievedStill;
 }
 
 } // namespace platform

@@ -21,10 +21,16 @@ public:
     void told(std::int64_t heardFrame, std::int64_t atNs, bool playing);
     // The frame heard at `ns`, once the server has told.
     std::optional<double> heardAt(std::int64_t ns) const;
+    // The line rests on enough answers from a device that plays. Until then the position is a
+    // guess: a device yet to start is taken to start at once, and one answer may be a cycle off.
+    // (A server that never says its device plays is believed after many answers.)
+    bool settled() const;
     void forget();
 
 private:
     static constexpr int kKept = 32;
+    static constexpr int kSettled = 4;
+    static constexpr int kBelievedStill = 50;
 
     int rate_;
     double jumpFrames_;
@@ -33,6 +39,7 @@ private:
     int next_ = 0;
     double sum_ = 0;
     bool playing_ = false;
+    int stillAnswers_ = 0;        // answers since the device was last heard playing
     std::optional<double> still_; // the frame heard while the device does not play
 };
 

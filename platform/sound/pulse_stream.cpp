@@ -213,6 +213,7 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
     const std::int64_t now = monotonicNs();
     me->noteFill(now);
     const std::int64_t heard = me->firstHeardNs(now);
+    const bool settled = me->position_.settled();
     const std::int64_t first = me->written_;
     while (bytes >= kFrameBytes) {
         void *data = nullptr;
@@ -223,14 +224,14 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
         const auto frames = int(size / kFrameBytes);
         const std::int64_t after = (me->written_ - first) * 1'000'000'000 / me->settings_.rate;
         me->filler_->fill(me->id_, static_cast<float *>(data), frames, me->written_,
-                          heard < 0 ? -1 : heard + after);
+                          heard < 0 ? -1 : heard + after, settled);
         if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             return;
         me->written_ += frames;
         bytes -= size;
     }
     // Nothing but silence to come: the device may rest until the beat starts again.
-    if (!me->corked_ && me->filler_->idle(now)) {
+    if (!me->corked_ && me->filler_->idle(me->id_, now)) {
         me->corked_ = true;
         me->position_.forget(); // the device stands still until it is woken
         pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr);

@@ -111,7 +111,8 @@ void SDLCALL SdlStream::callback(void *self, Uint8 *stream, int len)
     me->noteFill(now);
     const int frames = len / int(2 * sizeof(float));
     const std::int64_t heard = now + std::int64_t(me->bufferFrames_) * 1'000'000'000 / me->rate_;
-    me->filler_->fill(me->id_, reinterpret_cast<float *>(stream), frames, me->written_, heard);
+    me->filler_->fill(me->id_, reinterpret_cast<float *>(stream), frames, me->written_, heard,
+                      true);
     me->written_ += frames;
 }
 

@@ -65,7 +65,7 @@ void StandIn::run()
     std::unique_lock lock(mutex_);
     while (!stop_) {
         const std::int64_t now = monotonicNs();
-        const bool busy = engine_.wanted(id_) && (engine_.inUse() != id_ || !filler_->idle(now));
+        const bool busy = engine_.wanted(id_) && !filler_->idle(id_, now);
         if (!busy) {
             t0 = 0;
             woken_.wait_for(lock, kNap);
@@ -84,7 +84,7 @@ void StandIn::run()
             noteFill(now);
             const std::int64_t played = written - base;
             const std::int64_t heard = t0 + played / rate_ * kNs + played % rate_ * kNs / rate_;
-            filler_->fill(id_, buffer_.data(), frames, written, heard);
+            filler_->fill(id_, buffer_.data(), frames, written, heard, true);
             written = due;
         }
         woken_.wait_for(lock, kTick);

@@ -148,7 +148,7 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
                 heard += extraGapNs;
             buffer.resize(std::size_t(request.frames * kChannels));
             const auto first = std::int64_t(out.heard.size());
-            engine.fill(1, buffer.data(), request.frames, first, request.told ? heard : -1);
+            engine.fill(1, buffer.data(), request.frames, first, request.told ? heard : -1, true);
             for (int i = 0; i < request.frames; ++i) {
                 out.heard.push_back(buffer[std::size_t(i) * kChannels]);
                 out.heardAtNs.push_back(heard + std::int64_t(i) * 1'000'000'000 / trace.rate);

@@ -2,7 +2,7 @@
 // steady ones: every click on its exact frame, each beat said when it is heard, and nothing
 // heard after a stop or from the grid a tempo change left.
 #include "core/tempo_rules.h"
-#include "stream_replay.h"
+#include "grid_checks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,18 +11,11 @@
 using cadrel_test::Action;
 using cadrel_test::Replay;
 using cadrel_test::Trace;
+using namespace cadrel_test;
 
 Q_DECLARE_METATYPE(Trace)
 
 namespace {
-
-constexpr std::int64_t kMs = 1'000'000;
-constexpr std::int64_t kS = 1'000'000'000;
-
-Trace recorded(const char *name)
-{
-    return cadrel_test::readTrace(std::string(CADREL_TRACE_DIR) + "/" + name);
-}
 
 // Joins traces end to end, as a graph whose quantum changes.
 Trace joined(std::initializer_list<Trace> parts)
@@ -37,38 +30,6 @@ Trace joined(std::initializer_list<Trace> parts)
         offset = all.lengthNs() + std::int64_t(1e9 * part.requests.back().frames / part.rate);
     }
     return all;
-}
-
-// Every click of a run lies its beat's number of exact periods after the run's first, to
-// within the one rounding to a whole frame.
-void expectOnGrid(const std::vector<std::int64_t> &onsets, double periodFrames)
-{
-    for (std::size_t k = 1; k < onsets.size(); ++k) {
-        const double off = double(onsets[k] - onsets[0]) - double(k) * periodFrames;
-        QVERIFY2(std::abs(off) < 1.0,
-                 qPrintable(QStringLiteral("click %1 is %2 frames off its grid").arg(k).arg(off)));
-    }
-}
-
-// Each beat is said when its click is heard, by the stream's word when it was written, to
-// within `slackNs` (what the stream says jitters), but for `outliers` of them.
-void expectShownWhenHeard(const Replay &r, std::int64_t slackNs, int outliers = 0)
-{
-    QCOMPARE(r.shownAtNs.size(), r.onsets.size());
-    for (std::size_t k = 0; k < r.onsets.size(); ++k) {
-        const std::int64_t late = r.shownAtNs[k] - r.heardAt(r.onsets[k]);
-        if (std::abs(late) > slackNs && outliers-- > 0)
-            continue;
-        QVERIFY2(std::abs(late) <= slackNs,
-                 qPrintable(QStringLiteral("beat %1 shown %2 ms from its click")
-                                .arg(k + 1)
-                                .arg(double(late) / kMs)));
-    }
-}
-
-double framesOf(double periodMs)
-{
-    return periodMs * 48.0;
 }
 
 } // namespace
@@ -86,9 +47,6 @@ private slots:
     void tempoChangeStartsANewGridFromThePress();
     void soundChoiceAppliesToBeatsNotYetHeard_data();
     void soundChoiceAppliesToBeatsNotYetHeard();
-    void silenceFromTheServerMovesClicksAndPicturesTogether();
-    void anotherOutputTakesTheBeatOver_data();
-    void anotherOutputTakesTheBeatOver();
 };
 
 void TestBeatEngine::keepsEveryClickOnItsFrame_data()
@@ -259,77 +217,6 @@ void TestBeatEngine::soundChoiceAppliesToBeatsNotYetHeard()
     QCOMPARE(beats, sounded);
     QCOMPARE(int(r.shownAtNs.size()), counted);
     QCOMPARE(r.unheardRewrites, 0);
-}
-
-// The server plays 30 ms of silence in the stream's place: every later frame, click and
-// picture moves by the gap, and the clicks stay exactly one period apart in the stream.
-void TestBeatEngine::silenceFromTheServerMovesClicksAndPicturesTogether()
-{
-    const Trace trace = cadrel_test::steadyTrace(512, 6, 90 * kMs);
-    const Replay r =
-        cadrel_test::replay(trace, {{kS, Action::Start, 250}, {5 * kS, Action::Stop, 0}}, true,
-                            2 * kS + 100 * kMs, 30 * kMs);
-    QCOMPARE(r.stats.dropouts, std::int64_t(1));
-    expectOnGrid(r.onsets, framesOf(250));
-    expectShownWhenHeard(r, kMs);
-    QCOMPARE(r.shownAtNs[4] - r.shownAtNs[3], 280 * kMs);
-    QCOMPARE(r.shownAtNs[5] - r.shownAtNs[4], 250 * kMs);
-}
-
-void TestBeatEngine::anotherOutputTakesTheBeatOver_data()
-{
-    QTest::addColumn<std::int64_t>("switchAt");
-    QTest::addColumn<bool>("ranDry");
-    // The stand-in gives way to a server that has just opened.
-    QTest::newRow("between beats") << kS + 100 * kMs << false;
-    // The output in use said it ran dry before a beat it holds, then stalled: that beat is
-    // heard at the time it was given.
-    QTest::newRow("after running dry") << kS - 20 * kMs << true;
-}
-
-// The beat moves from one output to another: the beats keep their times as heard, none twice
-// and none lost, and the clicks in the new stream lie on one grid.
-void TestBeatEngine::anotherOutputTakesTheBeatOver()
-{
-    QFETCH(std::int64_t, switchAt);
-    QFETCH(bool, ranDry);
-    platform::BeatEngine engine;
-    auto click = std::make_shared<platform::PcmClip>();
-    click->rate = 48000;
-    click->channels = 2;
-    click->samples.assign(96, 1.0f);
-    engine.setClip(click);
-    engine.use(0, true);
-    std::vector<float> buffer(2 * 480);
-    std::vector<std::int64_t> shown;
-    std::int64_t first[2] = {0, 1000}; // each output counts its own frames
-    engine.start(0, 250);
-    for (std::int64_t t = 0; t < 3 * kS; t += kMs / 4) {
-        if (t == switchAt) {
-            if (ranDry)
-                engine.ranDry(0, first[0] - 2400); // 50 ms before the end of what it holds
-            engine.use(1, true);
-        }
-        if (t % (10 * kMs) == 0) {
-            // The first writes 50 ms ahead, the second 93 ms; one that ran dry writes no more.
-            if (!ranDry || t < switchAt) {
-                engine.fill(0, buffer.data(), 480, first[0], t + 50 * kMs);
-                first[0] += 480;
-            }
-            engine.fill(1, buffer.data(), 480, first[1], t + 93 * kMs);
-            first[1] += 480;
-        }
-        for (int n = engine.takeHeard(t); n > 0; --n)
-            shown.push_back(t);
-    }
-    QCOMPARE(engine.inUse(), 1);
-    QCOMPARE(shown.size(), std::size_t(11));
-    for (std::size_t k = 0; k < shown.size(); ++k)
-        QVERIFY2(std::abs(shown[k] - std::int64_t(k + 1) * 250 * kMs) <= kMs / 4,
-                 qPrintable(QString::number(double(shown[k]) / kMs)));
-    const auto onsets = engine.stats().onsets;
-    QVERIFY(onsets.size() >= 7);
-    expectOnGrid(onsets, framesOf(250));
 }
 
 QTEST_APPLESS_MAIN(TestBeatEngine)

@@ -42,7 +42,7 @@ public:
                 if (control_.feeding) {
                     const std::int64_t now = platform::monotonicNs();
                     noteFill(now);
-                    filler.fill(id, buffer.data(), 480, written, now + 40'000'000);
+                    filler.fill(id, buffer.data(), 480, written, now + 40'000'000, true);
                     written += 480;
                 }
                 std::this_thread::sleep_for(10ms);
@@ -214,7 +214,7 @@ private slots:
         QVERIFY(waitFor([&] { return (next = engine->nextHeardNs()).has_value(); }));
         engine->stop(*next - 20'000'000); // as a press 20 ms before the beat
         outputs->takeBack();
-        QVERIFY(waitFor([&] { return engine->idle(platform::monotonicNs()); }));
+        QVERIFY(waitFor([&] { return engine->idle(0, platform::monotonicNs()); }));
     }
 
     // The server tells of silence three times in one spell, then once more later: two lines.

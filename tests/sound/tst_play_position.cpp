@@ -41,6 +41,8 @@ private slots:
     void steadyWithinAFractionOfACycle();
     void takesAJumpAtOnce();
     void holdsStillWhileTheDevicePauses();
+    void settledOnlyOnAnswersFromAPlayingDevice_data();
+    void settledOnlyOnAnswersFromAPlayingDevice();
 };
 
 void TestPlayPosition::steadyWithinAFractionOfACycle_data()
@@ -81,6 +83,36 @@ void TestPlayPosition::holdsStillWhileTheDevicePauses()
     QCOMPARE(*position.heardAt(kStart + 900'000'000), 24000.0);
     position.told(24000, kStart + 1'000'000'000, true);
     QCOMPARE(*position.heardAt(kStart + 1'500'000'000), 24000.0 + 24000.0);
+}
+
+void TestPlayPosition::settledOnlyOnAnswersFromAPlayingDevice_data()
+{
+    QTest::addColumn<int>("stillAnswers");
+    QTest::addColumn<int>("playingAnswers");
+    QTest::addColumn<bool>("jumpAtLast");
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("a device yet to start") << 3 << 0 << false << false;
+    QTest::newRow("one that has just started") << 3 << 2 << false << false;
+    QTest::newRow("one that has played a while") << 3 << 12 << false << true;
+    QTest::newRow("one that has just jumped") << 0 << 12 << true << false;
+    QTest::newRow("a server that never says it plays") << 60 << 0 << false << true;
+}
+
+// Until enough answers from a device that plays lie on one line, the position is a guess.
+void TestPlayPosition::settledOnlyOnAnswersFromAPlayingDevice()
+{
+    QFETCH(int, stillAnswers);
+    QFETCH(int, playingAnswers);
+    QFETCH(bool, jumpAtLast);
+    QFETCH(bool, settled);
+    PlayPosition position(kRate, 960);
+    std::int64_t ns = kStart;
+    for (int i = 0; i < stillAnswers; ++i, ns += 10'000'000)
+        position.told(0, ns, false);
+    for (int i = 0; i < playingAnswers; ++i, ns += 10'000'000)
+        position.told(std::int64_t(truth(ns)) - (jumpAtLast && i == playingAnswers - 1) * 2400, ns,
+                      true);
+    QCOMPARE(position.settled(), settled);
 }
 
 QTEST_APPLESS_MAIN(TestPlayPosition)
