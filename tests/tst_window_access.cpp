@@ -106,6 +106,34 @@ private slots:
         QCOMPARE(counter->rect(), QRect(count->mapToGlobal(QPoint(0, 0)), count->size()));
     }
 
+    // What a screen reader takes each of the window's own controls for.
+    void rolesOfTheWindowsOwnControls_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("the window") << "frmCadrel" << int(QAccessible::Window) << "Ritmolino";
+        QTest::newRow("the tempo frame") << "Frame3" << int(QAccessible::Grouping) << "Bpm";
+        QTest::newRow("the sound frame") << "Frame1" << int(QAccessible::Grouping) << "Suono:";
+        QTest::newRow("the pendulum") << "Line2" << int(QAccessible::Graphic) << "Pendolo";
+        QTest::newRow("the separator") << "Line1" << int(QAccessible::Separator) << "";
+        QTest::newRow("the count") << "Label1" << int(QAccessible::StaticText) << "0";
+        QTest::newRow("the count's title")
+            << "Label2" << int(QAccessible::StaticText) << "Tot. Battiti:";
+    }
+    void rolesOfTheWindowsOwnControls()
+    {
+        QFETCH(QString, control);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QObject *object =
+            control == "frmCadrel" ? &p->window : p->widget<QWidget>(qPrintable(control));
+        QAccessibleInterface *found = QAccessible::queryAccessibleInterface(object);
+        QVERIFY(found);
+        QCOMPARE(int(found->role()), role);
+        QCOMPARE(found->text(QAccessible::Name), name);
+    }
+
     // The count's name follows the count, beat by beat, started with its access key. (Qt tells
     // a listening screen reader of each change; none listens here, so Qt sends nothing.)
     void theCountReadsAsItChanges()

@@ -7,6 +7,7 @@
 #include "platform/slider.h"
 #include "platform/text_box.h"
 #include "platform/twips.h"
+#include "window/accessible_roles.h"
 #include "window/control_factory.h"
 #include "window/design.h"
 #include "window/pendulum.h"
@@ -14,7 +15,6 @@
 #include "window/pictures.h"
 
 #include <algorithm>
-#include <QAccessible>
 #include <QLabel>
 #include <vector>
 
@@ -31,6 +31,7 @@ MetronomeWindow::MetronomeWindow(core::Metronome &metronome, QWidget *parent)
     setBackground(platform::toQColor(form.back, palette()));
     setWindowIcon(programIcon());
 
+    installAccessibleRoles();
     createControls();
     showPictures();
     setTabOrder();
@@ -60,8 +61,6 @@ void MetronomeWindow::createControls()
         QWidget *control = nullptr;
         if (row.name == std::string_view("Line2")) {
             m_pendulum = new Pendulum(m_metronome, row, design("Shape1"), container);
-            m_pendulum->setObjectName(QLatin1String(row.name));
-            m_pendulum->setAccessibleName(QString::fromUtf8(row.accessibleName));
             control = m_pendulum;
         } else {
             control = buildControl(row, *container);
@@ -226,15 +225,13 @@ void MetronomeWindow::showBeat(const QString &count)
     m_pendulum->update();
 }
 
-// A screen reader hears the count change: the label's name is its text, and Qt 6.4's labels do
-// not announce a new one themselves.
+// A screen reader hears the count change: the label's name is its text, and the label
+// announces a new one.
 void MetronomeWindow::showCount(const QString &count)
 {
     m_beatCounter->setFont(
         fontToFit(m_beatCounterFont, count, m_beatCounter->contentsRect().width() - 2));
     m_beatCounter->setText(count);
-    QAccessibleEvent changed(m_beatCounter, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 } // namespace window

@@ -4,7 +4,6 @@
 #include "core/metronome.h"
 #include "platform/twips.h"
 
-#include <QAccessibleWidget>
 #include <QPainter>
 
 namespace window {
@@ -35,15 +34,6 @@ QRect box(const ControlDesign &row)
     return platform::rectFromTwips(row.left, row.top, row.width, row.height);
 }
 
-// A screen reader finds the pendulum as a picture, under its design name.
-QAccessibleInterface *pendulumFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String(Pendulum::staticMetaObject.className()))
-        if (auto *pendulum = qobject_cast<Pendulum *>(object))
-            return new QAccessibleWidget(pendulum, QAccessible::Graphic);
-    return nullptr;
-}
-
 } // namespace
 
 void drawDesignLine(QPainter &painter, int x1, int y1, int x2, int y2, const QColor &colour,
@@ -58,6 +48,7 @@ void drawDesignLine(QPainter &painter, int x1, int y1, int x2, int y2, const QCo
 
 DesignLine::DesignLine(const ControlDesign &row, QWidget *parent) : QWidget(parent), m_row(row)
 {
+    setObjectName(QLatin1String(row.name));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setGeometry(lineBounds(row.x1, row.y1, row.x2, row.y2, row.borderWidth));
 }
@@ -74,8 +65,8 @@ Pendulum::Pendulum(const core::Metronome &metronome, const ControlDesign &line,
                    const ControlDesign &light, QWidget *parent)
     : QWidget(parent), m_metronome(metronome), m_line(line), m_light(light)
 {
-    static const bool installed = (QAccessible::installFactory(pendulumFactory), true);
-    (void)installed;
+    setObjectName(QLatin1String(line.name));
+    setAccessibleName(QString::fromUtf8(line.accessibleName));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // Room for every pose and for the light.
     setGeometry(box(light)

@@ -1,28 +1,11 @@
 #include "window/picture_box.h"
 
-#include <QAccessibleWidget>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
 namespace window {
 
-namespace {
-
-QAccessibleInterface *pictureFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String(PictureBox::staticMetaObject.className()))
-        if (auto *picture = qobject_cast<PictureBox *>(object))
-            return new QAccessibleWidget(picture, QAccessible::Graphic);
-    return nullptr;
-}
-
-} // namespace
-
-PictureBox::PictureBox(QWidget *parent) : QWidget(parent)
-{
-    static const bool installed = (QAccessible::installFactory(pictureFactory), true);
-    (void)installed;
-}
+PictureBox::PictureBox(QWidget *parent) : QWidget(parent) {}
 
 void PictureBox::setPicture(const QPixmap &picture)
 {
