@@ -81,11 +81,15 @@ run_event() { # run_event EVENT NAME
     case "$event" in
     calm) mark "nothing" ;;
     move)
-        mark "moved to $b"
-        pactl move-sink-input "$(input_of "$pid")" "$b" || meta "failed move"
+        input=$(input_of "$pid")
+        mark "moved to $b (sink input $input)"
+        pactl move-sink-input "$input" "$b" || meta "failed move"
+        sleep 0.5
+        meta "streams_after_move $(pactl list short sink-inputs | awk '{ printf "%s%s@%s", s, $1, $2; s = "," }')"
         after_event 6
-        mark "moved back to $a"
-        pactl move-sink-input "$(input_of "$pid")" "$a" || meta "failed move back"
+        input=$(input_of "$pid")
+        mark "moved back to $a (sink input $input)"
+        pactl move-sink-input "$input" "$a" || meta "failed move back"
         ;;
     default)
         mark "default sink $b"

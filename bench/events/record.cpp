@@ -5,6 +5,7 @@
 //                                  latency (timing refreshed at every read), when it was read
 //   lost FRAME NOW_NS              the connection or the source went away
 //   segment FRAME NOW_NS           connected again (the frames go on counting)
+//   overflow FRAME NOW_NS          the server says data was lost before FRAME (read too late)
 // When the server goes away (killed, restarted) or the source does not exist yet, it connects
 // again every 100 ms, so that one recording spans a restart.
 //
@@ -82,6 +83,11 @@ void onRead(pa_stream *stream, size_t, void *userdata)
     }
 }
 
+void onOverflow(pa_stream *, void *userdata)
+{
+    std::printf("overflow %lld %lld\n", static_cast<Recorder *>(userdata)->frame, monotonicNs());
+}
+
 void markBroken(Recorder &r)
 {
     if (!r.broken && !stopRequested) {
@@ -108,8 +114,9 @@ void onContext(pa_context *context, void *userdata)
         r.stream = pa_stream_new(context, "events bench recorder", &spec, nullptr);
         pa_stream_set_read_callback(r.stream, onRead, &r);
         pa_stream_set_state_callback(r.stream, onStreamState, &r);
+        pa_stream_set_overflow_callback(r.stream, onOverflow, &r);
         pa_buffer_attr attr{};
-        attr.maxlength = (uint32_t)-1;
+        attr.maxlength = (uint32_t)pa_usec_to_bytes(4000000, &spec); // 4 s of slack under load
         attr.fragsize = (uint32_t)pa_usec_to_bytes(r.latencyMs * 1000ULL, &spec);
         // Not moved with the default source or sink: it records the sink it was given.
         const auto flags =

@@ -50,15 +50,14 @@ def pwtop(folder):
     return out
 
 
-def settle(after, ideal):
-    """Beats after the step until the spacing is exact and the picture with the click from then
-    on (1: the first click after the step already is), and how many intervals were disturbed."""
+def settle(after, ideal, span=8):
+    """The beat after the step from which `span` beats in a row are exactly spaced and shown
+    within 5 ms of their click (1: the first click after the step already begins such a run),
+    and how many intervals after the step were not exact."""
     after = [c for c in after if c["ival"] is not None or c is not after[0]]
     disturbed = sum(1 for c in after if c["ival"] is not None and not exact(c, ideal))
-    # The recording's last click may have lost its picture to the end of the watch.
-    check = after[:-1] if len(after) > 2 else after
-    for k in range(len(check)):
-        rest = check[k:]
+    for k in range(len(after) - min(span, 4) + 1):
+        rest = after[k:k + span]
         if all(exact(c, ideal) for c in rest[1:]) and all(
                 c["pic"] is not None and abs(c["pic"]) <= PICTURE for c in rest):
             return k + 1, disturbed
@@ -84,6 +83,8 @@ def run_report(folder, name):
     if meta.get("streams") is not None:
         print(f"  3 s after the event: sink inputs (input@sink) {meta.get('streams') or 'none'}; "
               f"sinks {meta.get('sinks', '?')}")
+    if meta.get("streams_after_move") is not None:
+        print(f"  0.5 s after the move: sink inputs {meta['streams_after_move']}")
     for sink, lost in meta["lost"].items():
         print(f"  recorder of {sink} lost the server {len(lost)} time(s) and connected again")
     marks = meta["marks"]
@@ -99,6 +100,9 @@ def run_report(folder, name):
         print(f"-- instance {inst['name']} at {inst['tempo']:g} bpm (ideal {ideal:.0f} frames, "
               f"{ideal / RATE * 1000:g} ms): {len(clicks)} clicks heard, "
               f"{len(inst['pictures'])} light changes")
+        print("  the recording behind the clock at its end (lost or unplayed frames): "
+              + ", ".join(f"{k.replace('cadrel_', '')} {v:+.1f} ms" for k, v in inst["behind"].items())
+              + f"; recorder overflows {inst['overflows']}")
         res = {"name": inst["name"], "tempo": inst["tempo"], "steps": [], "worst": None}
         for i, (m, label) in enumerate(marks):
             nxt = marks[i + 1][0] if i + 1 < len(marks) else float("inf")
@@ -139,6 +143,9 @@ def run_report(folder, name):
         start = [c for c in clicks if c not in after_all]
         devs = [abs(c["ival"] - ideal) for c in after_all if c["ival"] is not None]
         res["worst"] = max(devs) if devs else None
+        near = [abs(c["ival"] - ideal) for c in after_all
+                if c["ival"] is not None and 0.5 * ideal <= c["ival"] < 1.5 * ideal]
+        res["worst_near"] = max(near) if near else None  # leaving out gaps and doubles
         # Silence from the last click to the end of the recording counts as missing clicks too.
         tail = (inst["end"] - clicks[-1]["t"]) / period_ns if clicks and inst["end"] else 0
         tail_missing = int(tail - 0.5) if tail >= 1.5 else 0
@@ -152,7 +159,8 @@ def run_report(folder, name):
             res[key] = (d, cl, mi + (tail_missing if key == "after" else 0))
         print(f"  doubled / clipped / missing: before the event {res['before']}, from the event "
               f"on {res['after']}; worst interval error from the event on "
-              f"{fmt(res['worst'], '.1f')} frames ({fmt(res['worst'] and res['worst'] / RATE * 1000, '.2f')} ms)")
+              f"{fmt(res['worst'], '.1f')} frames ({fmt(res['worst'] and res['worst'] / RATE * 1000, '.2f')} ms), "
+              f"leaving out gaps and doubles {fmt(res['worst_near'], '.1f')} frames")
         lines = inst["lines"]
         drops = [t for t, text in lines if "silenzio al posto" in text]
         res["drops"] = len(drops)
@@ -193,6 +201,13 @@ def soak_report(folder, name):
           f"for as many intervals ({(span - ideal * (len(clicks) - 1)) / 48:+.2f} ms); doubled "
           f"{sum(v < 0.5 * ideal for v in ivals)}, clipped {sum(c['clipped'] for c in clicks)}, "
           f"missing {sum(missing(c, ideal) for c in clicks)}")
+    rec = inst["recs"][0]
+    print(f"  the recording fell behind the clock by {rec.behind():+.1f} ms over the run (frames lost "
+          f"by the recorder or not played by the sink; recorder overflows {inst['overflows']}): "
+          "below, each click is also put on the clock by the arrival of the frames around it")
+    for c in clicks:  # the clock by arrival: follows lost frames, to a few ms under load
+        c["t"] += rec.floor(c["frame"]) - rec.floor(rec.frames[0] + 10 * RATE, 10)
+    pair_pictures(clicks, inst["pictures"], ideal * NS)
     t0, t1 = clicks[0]["t"], clicks[-1]["t"]
     for label, part in (("first 30 s", [c for c in clicks if c["t"] < t0 + 30e9]),
                         ("last 30 s", [c for c in clicks if c["t"] > t1 - 30e9])):

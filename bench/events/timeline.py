@@ -99,6 +99,21 @@ class Recording:
                                else min((c[2] for c in part), default=0.0))
         return self.offsets[s]
 
+    def floor(self, frame, width=2):
+        """The earliest arrival offset within `width` seconds of the frame, in its stretch."""
+        s = self.stretch_of(frame)
+        lo = bisect.bisect_left(self.frames, frame - width * RATE)
+        hi = bisect.bisect_right(self.frames, frame + width * RATE)
+        return min((c[2] for c in self.chunks[lo:hi] if c[3] == s), default=0.0)
+
+    def behind(self):
+        """How far the recording fell behind the clock from its first steady seconds to its end
+        (ms): frames lost by the recorder or not played by the sink, which the frames-only
+        mapping cannot see."""
+        if len(self.frames) < 2:
+            return 0.0
+        return (self.floor(self.frames[-1] - 10 * RATE, 10) - self.floor(self.frames[0] + 10 * RATE, 10)) / 1e6
+
     def time(self, frame):
         return frame * NS + self.offset(frame)
 
@@ -145,6 +160,10 @@ def load_run(folder):
         inst["lines"] = [(int(r[0]), " ".join(r[1:])) for r in
                          read_lines(os.path.join(folder, f"program-{name}.err")) if r[0].isdigit()]
         inst["press"] = meta["press"].get(name)
+        inst["behind"] = {s: recs[s].behind() for s in sinks}
+        inst["overflows"] = sum(len(read_lines(os.path.join(folder, f"rec-{s}.txt"), "overflow"))
+                                for s in sinks)
+        inst["recs"] = [recs[s] for s in sinks]
         ends = [recs[s].time(len(recs[s].samples)) for s in sinks if recs[s].chunks]
         inst["end"] = max(ends) if ends else None  # when the last frame recorded was heard
     meta["lost"] = {s: r.lost for s, r in recs.items() if r.lost}
