@@ -23,6 +23,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build="$root/build/default"
+command_line="$0 $*"
 events="calm move default suspend quantum rate kill noserver two"
 servers="pulseaudio pipewire" runs=3 tempo=240 program_path="" soak=no soak_minutes=10
 soak_server=pipewire soak_vm_bytes=60% calibrate="" rec_latency=20 keep=""
@@ -66,7 +67,7 @@ cp "$program_path" "$out/program/cadrel"
 cp "$(dirname "$program_path")/sn.wav" "$out/program/" 2>/dev/null || echo "no sn.wav beside $program_path" >&2
 program="$out/program/cadrel"
 {
-    echo "command $0 $*"
+    echo "command $command_line"
     echo "program $program_path $(stat -c '%y' "$program_path") sha256 $(sha256sum "$program_path" | cut -c1-16)"
     echo "tree $(git -C "$root" rev-parse --short HEAD 2>/dev/null) $(git -C "$root" status --short -- platform core window 2>/dev/null | wc -l) files changed under platform/ core/ window/"
     echo "rec_latency_ms $rec_latency"
