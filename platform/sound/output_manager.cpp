@@ -104,7 +104,8 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
             open(lock);
         return;
     }
-    // Paused: it has asked for nothing since it was woken, or since it last asked, for a stall.
+    // Paused: it has the beat, and has asked for nothing since it was woken, or since it last
+    // asked, for a stall. (One yet to take the beat over leaves it with the stand-in anyway.)
     const std::int64_t last = current->lastFillNs();
     const std::int64_t pause = now - std::max(last, wokenAt);
     const bool neverTimed =
@@ -117,7 +118,8 @@ void OutputManager::Shared::look(std::unique_lock<std::mutex> &lock)
         engine->use(currentId, current->rewrites());
         openedAt = now; // it must tell again when its sound is heard
         pausedAt = -1;
-    } else if (!givenUp && pausedAt < 0 && engine->running() && pause > ns(settings.stalledAfter)) {
+    } else if (!givenUp && pausedAt < 0 && engine->running() && engine->inUse() == currentId &&
+               pause > ns(settings.stalledAfter)) {
         std::fprintf(stderr, "cadrel: l'uscita audio non risponde; il battito prosegue in "
                              "silenzio finché torna\n");
         engine->use(kStandIn, true);

@@ -201,6 +201,25 @@ private slots:
         QCOMPARE(lines(text, "uscita audio persa"), std::size_t(0));
     }
 
+    // An output slow to start while the beat runs (a device waking) is not said to pause: the
+    // stand-in has the beat until it plays, and it takes it over then.
+    void anOutputSlowToStartIsNotSaidToPause()
+    {
+        cadrel_test::StderrCapture capture(dir.filePath("slow.txt").toStdString());
+        control.feeding = false;
+        engine->start(platform::monotonicNs(), 250);
+        auto outputs = manager();
+        outputs->wake();
+        QVERIFY(outputs->waitForLooks(1, 20s));
+        std::this_thread::sleep_for(700ms);
+        QCOMPARE(engine->inUse(), 0);
+        control.feeding = true;
+        QVERIFY(waitFor([&] { return engine->inUse() > 0; }));
+        engine->stop(platform::monotonicNs());
+        outputs.reset();
+        QCOMPARE(lines(capture.text(), "non risponde"), std::size_t(0));
+    }
+
     // Stopped while the stand-in holds a click not yet "heard": once that is taken back there
     // is nothing left to write, and the stand-in rests.
     void theStandInRestsAfterAStop()
