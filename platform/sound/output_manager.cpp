@@ -207,8 +207,14 @@ OutputManager::OutputManager(std::shared_ptr<BeatEngine> engine, const SoundSett
     if (!shared_->makeStreams)
         shared_->makeStreams = [settings] { return defaultStreams(settings); };
     std::string unused;
-    shared_->standIn.open(*shared_->engine, kStandIn, unused);
     shared_->engine->use(kStandIn, true);
+    shared_->standIn.open(*shared_->engine, kStandIn, unused);
+    // The stand-in has the beat before any output is looked for: an output slow to start
+    // must not leave the beat with no output at all. It takes it at its first fill, at once
+    // (bounded: it waits for no server).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (shared_->engine->inUse() != kStandIn && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::thread([shared = shared_] { shared->run(); }).detach();
 }
 
