@@ -34,6 +34,9 @@ public:
     int dropouts() const override { return dropouts_.load(std::memory_order_relaxed); }
     bool serverStuck() const override { return stuck_; }
 
+    // One frame as written: two channels of 32-bit float.
+    static constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+
 private:
     static void contextChanged(pa_context *context, void *self);
     static void streamChanged(pa_stream *stream, void *self);
