@@ -32,13 +32,15 @@ public:
     // at again.
     std::shared_ptr<const PcmClip> clip(const std::string &path, int rate, int channels);
 
-    // For tests and measurement: waits until every file asked for so far has been looked at;
-    // false when that takes longer than `limit`.
-    bool waitUntilLookedAt(std::chrono::milliseconds limit) const;
+private:
+    friend class SoundProbe; // the tests' look inside
+
     // How many times a file was read and decoded.
     int loads() const;
+    // Waits until every file asked for so far has been looked at; false when that takes
+    // longer than `limit`.
+    bool waitUntilLookedAt(std::chrono::milliseconds limit) const;
 
-private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
 };

@@ -47,10 +47,13 @@ public:
         bool realtime = false;    // the output's thread runs with real-time scheduling
     };
     Stats stats() const;
-    // For tests: waits until the output has been looked for at least `looks` times.
-    bool waitForLooks(int looks, std::chrono::milliseconds limit) const;
 
 private:
+    friend class SoundProbe; // the tests' look inside
+
+    // Waits until the output has been looked for at least `looks` times.
+    bool waitForLooks(int looks, std::chrono::milliseconds limit) const;
+
     struct Shared;
     std::shared_ptr<Shared> shared_;
 };

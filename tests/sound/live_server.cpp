@@ -44,8 +44,8 @@ std::unique_ptr<platform::Sound> openSound(const std::string &click)
 {
     auto sound = std::make_unique<platform::Sound>();
     sound->prepare(click);
-    if (!platform::SoundProbe::clips(*sound).waitUntilLookedAt(10s) ||
-        !platform::SoundProbe::outputs(*sound).waitForLooks(1, 20s) ||
+    if (!platform::SoundProbe::waitUntilLookedAt(platform::SoundProbe::clips(*sound), 10s) ||
+        !platform::SoundProbe::waitForLooks(platform::SoundProbe::outputs(*sound), 1, 20s) ||
         !sound->stats().output.deviceOpen)
         return nullptr;
     sound->prepare(click);

@@ -2,6 +2,7 @@
 // cannot be played gives (the beep, and one line saying why), and what is kept of a huge one.
 #include "platform/sound/clip_loader.h"
 #include "platform/sound/default_beep.h"
+#include "sound_probe.h"
 #include "stderr_capture.h"
 #include "wave_bytes.h"
 
@@ -27,10 +28,10 @@ bool isBeep(const platform::PcmClip &clip)
 std::shared_ptr<const platform::PcmClip> settled(ClipLoader &loader, const std::string &path)
 {
     loader.clip(path, 48000, 1);
-    if (!loader.waitUntilLookedAt(10s))
+    if (!platform::SoundProbe::waitUntilLookedAt(loader, 10s))
         return nullptr;
     auto clip = loader.clip(path, 48000, 1);
-    return loader.waitUntilLookedAt(10s) ? clip : nullptr;
+    return platform::SoundProbe::waitUntilLookedAt(loader, 10s) ? clip : nullptr;
 }
 
 // The first sample of a clip, against a level written as 16 bits.
@@ -78,8 +79,8 @@ void TestClipLoader::neverReadsOnTheCallersThread()
     cadrel_test::writeFile(path("click.wav"), cadrel_test::wave16(48000, {0.5f, 0.1f}));
     ClipLoader loader;
     QVERIFY(isBeep(*loader.clip(path("click.wav"), 48000, 1)));
-    QVERIFY(loader.waitUntilLookedAt(10s));
-    QCOMPARE(loader.loads(), 1);
+    QVERIFY(platform::SoundProbe::waitUntilLookedAt(loader, 10s));
+    QCOMPARE(platform::SoundProbe::loads(loader), 1);
     QVERIFY(startsAt(loader.clip(path("click.wav"), 48000, 1), 0.5f));
 }
 
@@ -125,7 +126,7 @@ void TestClipLoader::noticesChanges()
     cadrel_test::StderrCapture capture(path("stderr.txt"));
     const auto after = settled(loader, click);
     capture.text();
-    QCOMPARE(loader.loads(), expectedLoads);
+    QCOMPARE(platform::SoundProbe::loads(loader), expectedLoads);
     if (expectedFirst == 0.0f)
         QVERIFY(isBeep(*after));
     else
@@ -226,7 +227,7 @@ void TestClipLoader::playsEveryWaveFileADesktopPlays()
     ClipLoader loader;
     const auto clip = settled(loader, click);
     QCOMPARE(capture.text(), std::string());
-    QCOMPARE(loader.loads(), 1);
+    QCOMPARE(platform::SoundProbe::loads(loader), 1);
     const double error =
         cadrel_test::relativeError(clip->samples, cadrel_test::sines(48000, 1, 48000 / 5));
     QVERIFY2(error < tolerance, qPrintable(QString::number(error)));
@@ -250,7 +251,7 @@ void TestClipLoader::convertsToTheOutputFormat()
     cadrel_test::writeFile(click, cadrel_test::wave16(24000, std::vector<float>(2400, 0.5f)));
     ClipLoader loader;
     loader.clip(click, 48000, 2);
-    QVERIFY(loader.waitUntilLookedAt(10s));
+    QVERIFY(platform::SoundProbe::waitUntilLookedAt(loader, 10s));
     const auto clip = loader.clip(click, 48000, 2);
     QCOMPARE(clip->rate, 48000);
     QCOMPARE(clip->channels, 2);
@@ -258,11 +259,11 @@ void TestClipLoader::convertsToTheOutputFormat()
     QVERIFY(std::abs(clip->samples[2 * 2400] - 0.5f) < 1e-3f);
     QCOMPARE(clip->samples[2 * 2400 + 1], clip->samples[2 * 2400]);
     loader.clip(click, 44100, 1); // the output changed: converted anew
-    QVERIFY(loader.waitUntilLookedAt(10s));
+    QVERIFY(platform::SoundProbe::waitUntilLookedAt(loader, 10s));
     const auto again = loader.clip(click, 44100, 1);
     QCOMPARE(again->rate, 44100);
     QCOMPARE(again->channels, 1);
-    QCOMPARE(loader.loads(), 2);
+    QCOMPARE(platform::SoundProbe::loads(loader), 2);
 }
 
 QTEST_APPLESS_MAIN(TestClipLoader)

@@ -3,6 +3,7 @@
 // pauses, each change is said in one line, and a spell of silence from the server in one line
 // however many times the server tells of it.
 #include "platform/sound/output_manager.h"
+#include "sound_probe.h"
 #include "stderr_capture.h"
 
 #include <optional>
@@ -122,7 +123,7 @@ private slots:
         control.opens = false;
         cadrel_test::StderrCapture capture(dir.filePath("none.txt").toStdString());
         auto outputs = manager();
-        QVERIFY(outputs->waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::waitForLooks(*outputs, 1, 20s));
         QVERIFY(waitFor([&] { return engine->inUse() == 0; }));
         engine->start(platform::monotonicNs(), 250);
         outputs->wake();
@@ -210,7 +211,7 @@ private slots:
         engine->start(platform::monotonicNs(), 250);
         auto outputs = manager();
         outputs->wake();
-        QVERIFY(outputs->waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::waitForLooks(*outputs, 1, 20s));
         std::this_thread::sleep_for(700ms);
         QCOMPARE(engine->inUse(), 0);
         control.feeding = true;

@@ -84,8 +84,8 @@ void TestSoundDisk::playsEachBeatOnItsFrame()
     platform::Sound sound;
     QSignalSpy heard(&sound, &platform::Sound::heard);
     sound.prepare(path);
-    QVERIFY(platform::SoundProbe::clips(sound).waitUntilLookedAt(10s));
-    QVERIFY(platform::SoundProbe::outputs(sound).waitForLooks(1, 10s));
+    QVERIFY(platform::SoundProbe::waitUntilLookedAt(platform::SoundProbe::clips(sound), 10s));
+    QVERIFY(platform::SoundProbe::waitForLooks(platform::SoundProbe::outputs(sound), 1, 10s));
     QVERIFY(sound.stats().output.deviceOpen);
     sound.start(Clock::now(), 97.5); // the first click is the file read by now, not the beep
     QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= 16, 20000);
@@ -134,7 +134,7 @@ void TestSoundDisk::saysOnceThatThereIsNoOutput()
     {
         platform::Sound sound;
         QSignalSpy heard(&sound, &platform::Sound::heard);
-        QVERIFY(platform::SoundProbe::outputs(sound).waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::waitForLooks(platform::SoundProbe::outputs(sound), 1, 20s));
         const char *driver = SDL_GetCurrentAudioDriver();
         QVERIFY2(
             !sound.stats().output.deviceOpen,
@@ -142,7 +142,7 @@ void TestSoundDisk::saysOnceThatThereIsNoOutput()
                            .arg(sound.stats().output.output.c_str(), driver ? driver : "none")));
         const auto start = Clock::now();
         sound.start(start, 250);
-        QVERIFY(platform::SoundProbe::outputs(sound).waitForLooks(2, 20s));
+        QVERIFY(platform::SoundProbe::waitForLooks(platform::SoundProbe::outputs(sound), 2, 20s));
         QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= 8, 20000);
         sound.stop(Clock::now());
         elapsed = std::chrono::duration<double>(Clock::now() - start).count();

@@ -62,10 +62,10 @@ void TestStuckServer::neverWaitsForAStuckServer()
     if (stuckAtLaunch) {
         // The look for an output ends (ALSA is tried, not SDL's own PulseAudio driver, which
         // would wait for the stuck server without end), and the stand-in keeps the beat.
-        QVERIFY(platform::SoundProbe::outputs(*sound).waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::waitForLooks(platform::SoundProbe::outputs(*sound), 1, 20s));
         QVERIFY(!sound->stats().output.deviceOpen);
     } else {
-        QVERIFY(platform::SoundProbe::outputs(*sound).waitForLooks(1, 20s));
+        QVERIFY(platform::SoundProbe::waitForLooks(platform::SoundProbe::outputs(*sound), 1, 20s));
         QVERIFY(sound->stats().output.deviceOpen);
         QVERIFY(server.run("pause"));
     }
