@@ -80,4 +80,12 @@ bool OwnServer::run(const char *command)
     return script.waitForFinished(30000) && script.exitCode() == 0;
 }
 
+std::unique_ptr<platform::Sound> soundOnOwnServer(OwnServer &server, const QTemporaryDir &dir)
+{
+    if (!server.run("start"))
+        return nullptr;
+    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
+    return openSound(writeClick(dir));
+}
+
 } // namespace cadrel_test

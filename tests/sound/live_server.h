@@ -53,6 +53,10 @@ private:
     QString dir_;
 };
 
+// A sound on `server`, started, its output open (PULSE_SERVER points at it); null when the
+// server does not come up or does not answer.
+std::unique_ptr<platform::Sound> soundOnOwnServer(OwnServer &server, const QTemporaryDir &dir);
+
 template <typename Condition> bool waitFor(Condition condition, std::chrono::milliseconds limit)
 {
     const auto end = std::chrono::steady_clock::now() + limit;

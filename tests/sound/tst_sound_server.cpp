@@ -131,11 +131,9 @@ void TestSoundServer::aServerHeldUpHasTheBeatBack()
 {
     QTemporaryDir dir;
     OwnServer server(dir.filePath("server"));
-    QVERIFY(server.run("start"));
-    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
-    cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
-    const auto sound = openSound(writeClick(dir));
+    const auto sound = soundOnOwnServer(server, dir);
     QVERIFY(sound);
+    cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
     QSignalSpy heard(sound.get(), &platform::Sound::heard);
     sound->start(Clock::now(), 300);
     // A new server's null sink may sleep two seconds before its first stream is asked for more.
@@ -174,11 +172,9 @@ void TestSoundServer::soundComesBackWithTheServer()
 {
     QTemporaryDir dir;
     OwnServer server(dir.filePath("server"));
-    QVERIFY(server.run("start"));
-    qputenv("PULSE_SERVER", server.address().toLocal8Bit());
-    cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
-    const auto sound = openSound(writeClick(dir));
+    const auto sound = soundOnOwnServer(server, dir);
     QVERIFY(sound);
+    cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
     QSignalSpy heard(sound.get(), &platform::Sound::heard);
     sound->start(Clock::now(), 300);
     for (int round = 1; round <= 2; ++round) {
