@@ -194,6 +194,9 @@ void TestSoundServer::soundComesBackWithTheServer()
         Recording recording(file);
         QVERIFY(recording.started());
         QTRY_VERIFY_WITH_TIMEOUT(sound->stats().output.deviceOpen, 10000);
+        // A new server's null sink may sleep two seconds before the new stream plays and takes
+        // the beat over.
+        QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() != 0, 10000);
         QTest::qWait(2500); // the new stream and the recording both wake slowly
         const int from = int(heard.count());
         QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= from + 4, 10000);
