@@ -45,4 +45,13 @@ private:
     int saved_ = -1;
 };
 
+// How many times `what` occurs in `text` (a line said, when it names what it says).
+inline std::size_t occurrences(const std::string &text, const std::string &what)
+{
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 } // namespace cadrel_test

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace cadrel_test {
@@ -56,16 +55,5 @@ private:
 // A sound on `server`, started, its output open (PULSE_SERVER points at it); null when the
 // server does not come up or does not answer.
 std::unique_ptr<platform::Sound> soundOnOwnServer(OwnServer &server, const QTemporaryDir &dir);
-
-template <typename Condition> bool waitFor(Condition condition, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 } // namespace cadrel_test

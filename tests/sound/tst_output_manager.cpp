@@ -12,6 +12,7 @@
 #include <thread>
 
 using namespace std::chrono_literals;
+using cadrel_test::occurrences;
 using platform::OutputManager;
 
 namespace {
@@ -78,15 +79,6 @@ template <typename Condition> bool waitFor(Condition condition)
     return true;
 }
 
-std::size_t lines(const std::string &text, const char *containing)
-{
-    std::size_t n = 0;
-    for (auto at = text.find(containing); at != std::string::npos;
-         at = text.find(containing, at + 1))
-        ++n;
-    return n;
-}
-
 } // namespace
 
 class TestOutputManager : public QObject
@@ -135,9 +127,9 @@ private slots:
         engine->stop(platform::monotonicNs());
         outputs.reset();
         const std::string text = capture.text();
-        QCOMPARE(lines(text, "nessun server audio ha risposto"), std::size_t(1));
-        QCOMPARE(lines(text, "refused by the test"), std::size_t(1));
-        QCOMPARE(lines(text, "uscita audio disponibile"), std::size_t(1));
+        QCOMPARE(occurrences(text, "nessun server audio ha risposto"), std::size_t(1));
+        QCOMPARE(occurrences(text, "refused by the test"), std::size_t(1));
+        QCOMPARE(occurrences(text, "uscita audio disponibile"), std::size_t(1));
     }
 
     void aLostOrSilentOutputGivesTheBeatToTheStandIn_data()
@@ -167,7 +159,7 @@ private slots:
         engine->stop(platform::monotonicNs());
         outputs.reset();
         for (const QString &line : said)
-            QCOMPARE(lines(capture.text(), line.toUtf8().constData()), std::size_t(1));
+            QCOMPARE(occurrences(capture.text(), line.toStdString()), std::size_t(1));
     }
 
     // An output that asks for nothing for a while (a busy machine, a server held up) while the
@@ -197,9 +189,9 @@ private slots:
         engine->stop(platform::monotonicNs());
         outputs.reset();
         const std::string text = capture.text();
-        QCOMPARE(lines(text, "non risponde;"), std::size_t(1));
-        QCOMPARE(lines(text, "risponde di nuovo"), std::size_t(1));
-        QCOMPARE(lines(text, "uscita audio persa"), std::size_t(0));
+        QCOMPARE(occurrences(text, "non risponde;"), std::size_t(1));
+        QCOMPARE(occurrences(text, "risponde di nuovo"), std::size_t(1));
+        QCOMPARE(occurrences(text, "uscita audio persa"), std::size_t(0));
     }
 
     // An output slow to start while the beat runs (a device waking) is not said to pause: the
@@ -218,7 +210,7 @@ private slots:
         QVERIFY(waitFor([&] { return engine->inUse() > 0; }));
         engine->stop(platform::monotonicNs());
         outputs.reset();
-        QCOMPARE(lines(capture.text(), "non risponde"), std::size_t(0));
+        QCOMPARE(occurrences(capture.text(), "non risponde"), std::size_t(0));
     }
 
     // Stopped while the stand-in holds a click not yet "heard": once that is taken back there
@@ -250,7 +242,7 @@ private slots:
         control.dropouts = 4;
         QVERIFY(waitFor([&] { return outputs->stats().dropouts == 4; }));
         outputs.reset();
-        QCOMPARE(lines(capture.text(), "ha suonato silenzio"), std::size_t(2));
+        QCOMPARE(occurrences(capture.text(), "ha suonato silenzio"), std::size_t(2));
     }
 };
 

@@ -220,14 +220,8 @@ void TestSoundServer::soundComesBackWithTheServer()
     }
     sound->stop(Clock::now());
     const std::string text = capture.text();
-    const auto count = [&](const char *what) {
-        std::size_t n = 0;
-        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-            ++n;
-        return n;
-    };
-    QCOMPARE(count("uscita audio persa"), std::size_t(2));
-    QCOMPARE(count("uscita audio disponibile"), std::size_t(2));
+    QCOMPARE(occurrences(text, "uscita audio persa"), std::size_t(2));
+    QCOMPARE(occurrences(text, "uscita audio disponibile"), std::size_t(2));
 }
 
 QTEST_GUILESS_MAIN(TestSoundServer)
