@@ -29,21 +29,16 @@ class TestClipConvert : public QObject
     Q_OBJECT
 
 private slots:
-    void keepsTheAttackOnItsFrame_data();
-    void keepsTheAttackOnItsFrame();
-    void keepsTheSound_data();
-    void keepsTheSound();
+    void keepsTheAttackAndTheSound_data();
+    void keepsTheAttackAndTheSound();
     void mapsChannels_data();
     void mapsChannels();
     void leavesTheSameRateAsItIs();
     void givesNothingForARateItCannotConvert();
     void defaultBeepIsSoftAndShort();
-
-private:
-    void addRates();
 };
 
-void TestClipConvert::addRates()
+void TestClipConvert::keepsTheAttackAndTheSound_data()
 {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("to");
@@ -57,15 +52,10 @@ void TestClipConvert::addRates()
         QTest::addRow("%d to %d Hz", from, to) << from << to;
 }
 
-void TestClipConvert::keepsTheAttackOnItsFrame_data()
-{
-    addRates();
-}
-
 // The converter has no delay: an impulse on source frame 0 peaks on output frame 0, one on a
 // later frame on that frame's time at the new rate, within a frame; and the clip's length
-// follows the ratio.
-void TestClipConvert::keepsTheAttackOnItsFrame()
+// follows the ratio. A stereo pair of sines comes out as the same sines at the new rate.
+void TestClipConvert::keepsTheAttackAndTheSound()
 {
     QFETCH(int, from);
     QFETCH(int, to);
@@ -81,18 +71,6 @@ void TestClipConvert::keepsTheAttackOnItsFrame()
         QVERIFY2(std::abs(double(loudestFrame(out)) - expected) <= 1.0,
                  qPrintable(QString("onset %1 peaks at %2").arg(onset).arg(loudestFrame(out))));
     }
-}
-
-void TestClipConvert::keepsTheSound_data()
-{
-    addRates();
-}
-
-// A stereo pair of sines comes out as the same sines sampled at the new rate.
-void TestClipConvert::keepsTheSound()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
     const PcmClip clip{from, 2, cadrel_test::sines(from, 2, std::size_t(from) / 5)};
     const PcmClip out = convertClip(clip, to, 2);
     const Samples expected = cadrel_test::sines(to, 2, out.frames());
