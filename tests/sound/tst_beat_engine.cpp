@@ -15,25 +15,6 @@ using namespace cadrel_test;
 
 Q_DECLARE_METATYPE(Trace)
 
-namespace {
-
-// Joins traces end to end, as a graph whose quantum changes.
-Trace joined(std::initializer_list<Trace> parts)
-{
-    Trace all{"joined", 48000, {}};
-    std::int64_t offset = 0;
-    for (const Trace &part : parts) {
-        for (auto request : part.requests) {
-            request.atNs += offset;
-            all.requests.push_back(request);
-        }
-        offset = all.lengthNs() + std::int64_t(1e9 * part.requests.back().frames / part.rate);
-    }
-    return all;
-}
-
-} // namespace
-
 class TestBeatEngine : public QObject
 {
     Q_OBJECT
@@ -61,7 +42,6 @@ void TestBeatEngine::keepsEveryClickOnItsFrame_data()
     const Trace pipewire = recorded("pipewire-quiet.txt");
     const Trace pipewireBusy = recorded("pipewire-busy.txt");
     const Trace jumpy = recorded("pipewire-requests-later-32ms.txt");
-    const auto quantum = [](int frames) { return cadrel_test::steadyTrace(frames, 20, 60 * kMs); };
     // Recorded with the stream's own word on when each piece is heard.
     const Trace timed = recorded("pulseaudio-timed.txt");
     const Trace at128 = recorded("pipewire-quantum-128.txt");
@@ -80,14 +60,6 @@ void TestBeatEngine::keepsEveryClickOnItsFrame_data()
     QTest::newRow("PipeWire, graph at 1024, 250") << at1024 << core::kFastestTempo << 1.0 << 2 << 0;
     QTest::newRow("PipeWire, graph from 256 to 1024 to 128, 240")
         << changing << 240 << 1.0 << 2 << 2;
-    QTest::newRow("steady 128 frames, 240") << quantum(128) << 240 << 1.0 << 1 << 0;
-    QTest::newRow("steady 1024 frames, 250")
-        << quantum(1024) << core::kFastestTempo << 1.0 << 1 << 0;
-    QTest::newRow("steady 256, 1024, then 128 frames, 240")
-        << joined({cadrel_test::steadyTrace(256, 4, 60 * kMs),
-                   cadrel_test::steadyTrace(1024, 4, 60 * kMs),
-                   cadrel_test::steadyTrace(128, 4, 60 * kMs)})
-        << 240 << 1.0 << 1 << 0;
 }
 
 void TestBeatEngine::keepsEveryClickOnItsFrame()
