@@ -1,6 +1,7 @@
 // The metronome without a window: what each of the user's actions and each beat heard does to
 // the tempo, the run state, the count, the sound and the runs it asks of the beat source.
 #include "core/metronome.h"
+#include "test_beats.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -8,40 +9,11 @@
 using core::Metronome;
 using core::RunState;
 
-namespace {
-
-// A beat source that notes what it was asked, and hears nothing by itself.
-struct NotedSource : core::BeatSource {
-    void prepare(const std::string &path) override { prepared = path; }
-    void start(Clock::time_point press, double periodMs) override
-    {
-        runs.push_back(periodMs);
-        presses.push_back(press);
-        running = true;
-    }
-    void stop(Clock::time_point press) override
-    {
-        ++stops;
-        presses.push_back(press);
-        running = false;
-    }
-    void setSoundOn(bool on) override { soundOn = on; }
-
-    std::string prepared;
-    std::vector<double> runs; // the period of each run begun
-    std::vector<Clock::time_point> presses;
-    int stops = 0;
-    bool running = false;
-    bool soundOn = true;
-};
-
-} // namespace
-
 class MetronomeTest : public QObject
 {
     Q_OBJECT
 
-    NotedSource source;
+    TestBeats source;
     std::unique_ptr<Metronome> metronome;
 
     // Applies a script of actions: s (start or stop), b (a beat heard), m (sound off), u (sound
@@ -72,16 +44,6 @@ private slots:
         metronome = std::make_unique<Metronome>(source, "/opt/cadrel/sn.wav");
     }
 
-    void startsAsDesigned()
-    {
-        QCOMPARE(metronome->tempo(), core::kSlowestTempo);
-        QCOMPARE(metronome->runState(), RunState::NeverStarted);
-        QCOMPARE(metronome->count(), "0");
-        QVERIFY(metronome->soundOn());
-        QVERIFY(source.runs.empty());
-        QCOMPARE(source.prepared, "/opt/cadrel/sn.wav");
-    }
-
     void actions_data()
     {
         QTest::addColumn<QString>("script");
@@ -96,6 +58,8 @@ private slots:
         const double slowestPeriod = core::beatPeriodMs(slowest);
         const double fastestPeriod = core::beatPeriodMs(fastest);
         // clang-format off
+        QTest::newRow("as it starts")
+            << "" << never << "0" << slowest << QList<double>{} << 0;
         QTest::newRow("beats before the first start do nothing")
             << "bbb" << never << "0" << slowest << QList<double>{} << 0;
         QTest::newRow("start begins a run on the tempo")
@@ -141,9 +105,12 @@ private slots:
         QCOMPARE(source.stops, stops);
     }
 
-    // The beat source hears of the sound choice, and of presses at the moment they happen.
+    // The beat source hears of the click's path, the sound choice, and of presses at the moment
+    // they happen.
     void handsTheSoundChoiceAndThePressOn()
     {
+        QCOMPARE(source.prepared, "/opt/cadrel/sn.wav");
+        QVERIFY(metronome->soundOn());
         act("m");
         QVERIFY(!source.soundOn);
         act("u");
@@ -159,7 +126,7 @@ private slots:
     // heard up to the press (reported as the source stops) still counts.
     void aBeatHeardAtTheStopStillCounts()
     {
-        struct HeardAtStop : NotedSource {
+        struct HeardAtStop : TestBeats {
             Metronome *metronome = nullptr;
             void stop(Clock::time_point) override { metronome->beatHeard(); }
         } source;

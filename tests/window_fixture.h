@@ -2,6 +2,7 @@
 
 #include "core/metronome.h"
 #include "platform/app_setup.h"
+#include "test_beats.h"
 #include "window/metronome_window.h"
 #include "window/surface.h"
 
@@ -65,26 +66,6 @@ inline void typeText(QWidget *widget, const QString &text)
         }
     }
 }
-
-// A beat source that notes what the metronome asked of it, and says a beat was heard only when
-// the test says: however slow the machine, no real beat races the test's checks.
-struct TestBeats : core::BeatSource {
-    void prepare(const std::string &path) override { prepared = path; }
-    void start(Clock::time_point press, double periodMs) override
-    {
-        startedAt = press;
-        period = periodMs;
-        running = true;
-    }
-    void stop(Clock::time_point) override { running = false; }
-    void setSoundOn(bool on) override { soundOn = on; }
-
-    std::string prepared;
-    Clock::time_point startedAt;
-    double period = 0;
-    bool running = false;
-    bool soundOn = true;
-};
 
 // The metronome and its window as the user finds them at program start, shown and exposed,
 // with beats the test says are heard.
