@@ -57,10 +57,11 @@ private slots:
             << "all selected" << above << above << slowest << "Bpm" << true;
         QTest::newRow("just below the slowest stays in the box only")
             << "all selected" << below << below << slowest << "Bpm" << true;
-        QTest::newRow("letters, space, minus, point discarded")
-            << "end" << "a Z-.,+e" << QString::number(slowest) << slowest << "Bpm" << false;
+        QTest::newRow("letters, space, signs, point, the neighbours of 0 and 9 discarded")
+            << "end" << "a Z-.,+e/:" << QString::number(slowest) << slowest << "Bpm" << false;
+        // 说 is negative as a signed 16-bit code.
         QTest::newRow("accented and other scripts discarded")
-            << "end" << QString::fromUtf8("é€٣一") << QString::number(slowest) << slowest
+            << "end" << QString::fromUtf8("é€٣一说") << QString::number(slowest) << slowest
             << "Bpm" << false;
         QTest::newRow("a single digit is no tempo yet")
             << "all selected" << "9" << "9" << slowest << "Bpm" << true;
@@ -166,10 +167,7 @@ private slots:
         QTest::addColumn<QString>("pasted");
         QTest::newRow("letters") << "abc";
         QTest::newRow("negative") << "-120";
-        QTest::newRow("decimal") << "120.5";
-        QTest::newRow("too big for 32 bits") << "99999999999999999999";
         QTest::newRow("out of range") << "1000";
-        QTest::newRow("other script") << QString::fromUtf8("١٢٠");
         QTest::newRow("control characters") << QString::fromUtf8("12\u0001\u0000");
     }
     void pastedTextThatIsNoTempoIsNotApplied()
@@ -224,13 +222,9 @@ private slots:
         const auto slider = p->widget<QSlider>("Slider1");
         const auto checkAlive = [&](const QString &text) {
             const int tempo = p->metronome.tempo();
-            if (tempo < core::kSlowestTempo || tempo > core::kFastestTempo ||
-                slider->value() != tempo || p->beats.period != core::beatPeriodMs(tempo))
-                QFAIL(qPrintable(QStringLiteral("text \"%1\" left tempo %2, slider %3, period %4")
-                                     .arg(text)
-                                     .arg(tempo)
-                                     .arg(slider->value())
-                                     .arg(p->beats.period)));
+            QVERIFY2(tempo >= core::kSlowestTempo && tempo <= core::kFastestTempo &&
+                         slider->value() == tempo && p->beats.period() == core::beatPeriodMs(tempo),
+                     qPrintable("text \"" + text + "\""));
         };
         QTest::keyClick(p->widget<QPushButton>("cmdAbilitaDisabilita"), Qt::Key_Space);
         QVERIFY(p->beats.running);
