@@ -20,6 +20,7 @@ const QColor black(0, 0, 0);
 const QColor green(0, 255, 0);
 const QColor darkYellow(192, 192, 0);
 const QColor paleYellow(255, 255, 192);
+const QColor grey(128, 128, 128);
 
 // The pendulum, in twips: its pivot under the sound frame and its free end in each pose.
 const QPointF pivot(2040, 6000);
@@ -48,29 +49,29 @@ const QPoint background[] = {{340, 100}, {330, 200}, {20, 330}, {250, 350}, {5, 
 // The toggle's face, well inside its edges and clear of its centred caption.
 const QPoint toggleFace[] = {{135, 16}, {340, 16}, {236, 3}};
 const QRect toggleCaption(170, 6, 132, 22);
+// The separator along the top shows left of the counter; the counter and the toggle cover it.
+const QPoint separator(30, 32);
+const QPoint separatorCovered[] = {{80, 32}, {200, 32}};
 
+// The colour at `at` is `expected`, or (`shows` false) is not.
 void verifyColourAt(const QImage &shot, const QPoint &at, const QColor &expected, int tolerance,
-                    const char *what)
+                    const char *what, bool shows = true)
 {
     const QColor actual = shot.pixelColor(at);
-    QVERIFY2(near(actual, expected, tolerance),
+    QVERIFY2(near(actual, expected, tolerance) == shows,
              qPrintable(QStringLiteral("%1: %2").arg(what, describe(at, actual))));
 }
 
 // The pendulum shows on screen along `shown` and nowhere along the other poses.
 void verifyPendulum(const QImage &shot, QPointF shown)
 {
-    for (const QPointF end : {uprightEnd, leftEnd, rightEnd}) {
-        for (const double fraction : alongLine) {
-            const QPoint at = onPendulum(end, fraction);
-            const bool green = near(shot.pixelColor(at), ::green, 24);
-            QVERIFY2(green == (end == shown),
-                     qPrintable(QStringLiteral("pendulum towards (%1, %2): %3")
-                                    .arg(end.x())
-                                    .arg(end.y())
-                                    .arg(describe(at, shot.pixelColor(at)))));
-        }
-    }
+    for (const QPointF end : {uprightEnd, leftEnd, rightEnd})
+        for (const double fraction : alongLine)
+            verifyColourAt(shot, onPendulum(end, fraction), green, 24,
+                           end == uprightEnd ? "upright pendulum"
+                           : end == leftEnd  ? "pendulum leaning left"
+                                             : "pendulum leaning right",
+                           end == shown);
 }
 
 int darkPixels(const QImage &shot, const QRect &area)
@@ -184,6 +185,9 @@ private slots:
         for (const QPoint &at : toggleFace)
             verifyColourAt(shot, at, paleYellow, 12, "toggle face");
         QVERIFY2(darkPixels(shot, toggleCaption) > 40, "no caption on the toggle");
+        verifyColourAt(shot, separator, grey, 8, "separator");
+        for (const QPoint &at : separatorCovered)
+            verifyColourAt(shot, at, grey, 8, "separator, covered", false);
         if (end == uprightEnd) {
             verifyColourAt(shot, {136, 386}, green, 24, "pendulum over the light");
             verifyColourAt(shot, {136, 160}, green, 24, "pendulum near its top");
