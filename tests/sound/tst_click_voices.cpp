@@ -35,72 +35,67 @@ class TestClickVoices : public QObject
     Q_OBJECT
 
 private slots:
-    void rendersTheSameInAnyPieces_data();
-    void rendersTheSameInAnyPieces();
-    void cutsAClickWithAFadeWhereTheNextStarts();
-    void takingBackLetsTheClickBeforeSoundOn();
+    void rendersTheSameInAnyPieces_data()
+    {
+        QTest::addColumn<int>("piece");
+        QTest::newRow("one frame") << 1;
+        QTest::newRow("7 frames") << 7;
+        QTest::newRow("a quantum of 128") << 128;
+        QTest::newRow("all at once") << 1000;
+    }
+
+    void rendersTheSameInAnyPieces()
+    {
+        QFETCH(int, piece);
+        ClickVoices voices(1, 4);
+        voices.add(ramp(300), 100);
+        voices.add(ramp(300), 350);
+        const auto whole = rendered(voices, 0, 1000, 1000);
+        QCOMPARE(rendered(voices, 0, 1000, piece), whole);
+        QCOMPARE(whole[99], 0.0f);
+        QCOMPARE(whole[100], 1.0f);
+        QCOMPARE(whole[349], 250.0f);
+        QCOMPARE(whole[649], 300.0f);
+        QCOMPARE(whole[650], 0.0f);
+        QCOMPARE(voices.silentFrom(), std::int64_t(650));
+    }
+
+    void cutsAClickWithAFadeWhereTheNextStarts()
+    {
+        ClickVoices voices(1, 4);
+        voices.add(ramp(1000), 0);
+        voices.add(ramp(10), 100);
+        const auto out = rendered(voices, 95, 10, 10);
+        // Frames 100-103 fade the first clip out under the second's start; from 104 on, only the
+        // second sounds.
+        QCOMPARE(out[4], 100.0f);
+        QVERIFY(out[5] > 1.0f && out[5] < 1.0f + 101.0f);
+        QVERIFY(out[6] - 2.0f < out[5] - 1.0f);
+        QCOMPARE(out[9], 5.0f);
+    }
+
+    void takingBackLetsTheClickBeforeSoundOn()
+    {
+        ClickVoices voices(1, 4);
+        voices.add(ramp(1000), 0);
+        voices.add(ramp(10), 100);
+        voices.add(ramp(10), 500);
+        QCOMPARE(voices.takeBackFrom(101), std::optional<std::int64_t>(500));
+        QCOMPARE(voices.takeBackFrom(100), std::optional<std::int64_t>(100));
+        QCOMPARE(voices.takeBackFrom(0), std::optional<std::int64_t>(0));
+        QCOMPARE(voices.takeBackFrom(0), std::nullopt);
+
+        ClickVoices kept(1, 4);
+        kept.add(ramp(1000), 0);
+        kept.add(ramp(10), 100);
+        kept.takeBackFrom(50);
+        QCOMPARE(rendered(kept, 100, 5, 5), (std::vector<float>{101, 102, 103, 104, 105}));
+        kept.forgetEndedBy(999);
+        QCOMPARE(kept.onsets(), std::vector<std::int64_t>{0});
+        kept.forgetEndedBy(1000);
+        QVERIFY(kept.onsets().empty());
+    }
 };
-
-void TestClickVoices::rendersTheSameInAnyPieces_data()
-{
-    QTest::addColumn<int>("piece");
-    QTest::newRow("one frame") << 1;
-    QTest::newRow("7 frames") << 7;
-    QTest::newRow("a quantum of 128") << 128;
-    QTest::newRow("all at once") << 1000;
-}
-
-void TestClickVoices::rendersTheSameInAnyPieces()
-{
-    QFETCH(int, piece);
-    ClickVoices voices(1, 4);
-    voices.add(ramp(300), 100);
-    voices.add(ramp(300), 350);
-    const auto whole = rendered(voices, 0, 1000, 1000);
-    QCOMPARE(rendered(voices, 0, 1000, piece), whole);
-    QCOMPARE(whole[99], 0.0f);
-    QCOMPARE(whole[100], 1.0f);
-    QCOMPARE(whole[349], 250.0f);
-    QCOMPARE(whole[649], 300.0f);
-    QCOMPARE(whole[650], 0.0f);
-    QCOMPARE(voices.silentFrom(), std::int64_t(650));
-}
-
-void TestClickVoices::cutsAClickWithAFadeWhereTheNextStarts()
-{
-    ClickVoices voices(1, 4);
-    voices.add(ramp(1000), 0);
-    voices.add(ramp(10), 100);
-    const auto out = rendered(voices, 95, 10, 10);
-    // Frames 100-103 fade the first clip out under the second's start; from 104 on, only the
-    // second sounds.
-    QCOMPARE(out[4], 100.0f);
-    QVERIFY(out[5] > 1.0f && out[5] < 1.0f + 101.0f);
-    QVERIFY(out[6] - 2.0f < out[5] - 1.0f);
-    QCOMPARE(out[9], 5.0f);
-}
-
-void TestClickVoices::takingBackLetsTheClickBeforeSoundOn()
-{
-    ClickVoices voices(1, 4);
-    voices.add(ramp(1000), 0);
-    voices.add(ramp(10), 100);
-    voices.add(ramp(10), 500);
-    QCOMPARE(voices.takeBackFrom(101), std::optional<std::int64_t>(500));
-    QCOMPARE(voices.takeBackFrom(100), std::optional<std::int64_t>(100));
-    QCOMPARE(voices.takeBackFrom(0), std::optional<std::int64_t>(0));
-    QCOMPARE(voices.takeBackFrom(0), std::nullopt);
-
-    ClickVoices kept(1, 4);
-    kept.add(ramp(1000), 0);
-    kept.add(ramp(10), 100);
-    kept.takeBackFrom(50);
-    QCOMPARE(rendered(kept, 100, 5, 5), (std::vector<float>{101, 102, 103, 104, 105}));
-    kept.forgetEndedBy(999);
-    QCOMPARE(kept.onsets(), std::vector<std::int64_t>{0});
-    kept.forgetEndedBy(1000);
-    QVERIFY(kept.onsets().empty());
-}
 
 QTEST_APPLESS_MAIN(TestClickVoices)
 #include "tst_click_voices.moc"
