@@ -126,13 +126,6 @@ private slots:
         expectTempo(*p, core::kSlowestTempo, "Bpm");
     }
 
-    void programChangeWithoutClickLeavesTheBox()
-    {
-        slider()->setValue(200);
-        expectTempo(*p, 200, "Bpm  200");
-        QCOMPARE(boxText(), QString::number(core::kSlowestTempo));
-    }
-
     // The metronome owns the tempo: set on it, it shows on the slider, in the frame's caption
     // and in the box, within the range, and the running beat takes its period.
     void aTempoSetOnTheMetronomeShowsEverywhere_data()

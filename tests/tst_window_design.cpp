@@ -1,6 +1,6 @@
-// The window as designed: every control where its design row puts it, with its texts, fonts
-// and colours, and the state the user finds at program start. (How the controls stack on
-// screen is tst_look's, on a real X server.)
+// The window as designed: where it opens, its texts, fonts and colours, and the state the user
+// finds at program start. (How the controls show and stack on screen is tst_look's, on a real
+// X server.)
 #include "core/tempo_rules.h"
 #include "platform/buttons.h"
 #include "platform/slider.h"
@@ -10,20 +10,6 @@
 
 #include <algorithm>
 #include <QFontInfo>
-
-namespace {
-
-// A colour close enough to the expected one (antialiased edges aside, pixels are exact).
-bool near(QColor actual, QColor expected, int tolerance = 8)
-{
-    return qAbs(actual.red() - expected.red()) <= tolerance &&
-           qAbs(actual.green() - expected.green()) <= tolerance &&
-           qAbs(actual.blue() - expected.blue()) <= tolerance;
-}
-
-const QColor black(0, 0, 0);
-
-} // namespace
 
 class WindowDesignTest : public QObject
 {
@@ -52,8 +38,7 @@ private slots:
         QCOMPARE(p->widget<platform::TextBox>("Text2")->text(),
                  QString::number(core::kSlowestTempo));
         QCOMPARE(p->widget<QSlider>("Slider1")->value(), core::kSlowestTempo);
-        QCOMPARE(p->widget<QSlider>("Slider1")->minimum(), core::kSlowestTempo);
-        QCOMPARE(p->widget<QSlider>("Slider1")->maximum(), core::kFastestTempo);
+        QCOMPARE(child("Slider1")->geometry(), QRect(8, 32, 321, 42));
         QVERIFY(p->widget<QRadioButton>("Op1")->isChecked());
         QVERIFY(!p->widget<QRadioButton>("Op2")->isChecked());
         QCOMPARE(p->widget<window::Frame>("Frame3")->caption(), "Bpm");
@@ -86,19 +71,6 @@ private slots:
         // The tempo box takes the desktop's tooltip colour, whatever the theme makes it.
         QCOMPARE(box->palette().color(QPalette::Base),
                  QApplication::palette().color(QPalette::ToolTipBase));
-    }
-
-    void resizingMovesNothing()
-    {
-        const QRect frame = child("Frame3")->geometry();
-        p->window.resize(700, 900);
-        QTRY_COMPARE(p->window.size(), QSize(700, 900));
-        QCOMPARE(child("Frame3")->geometry(), frame);
-        QCOMPARE(child("Slider1")->geometry(), QRect(8, 32, 321, 42));
-        QVERIFY(near(p->window.grab().toImage().pixelColor(650, 850), black));
-        p->window.resize(200, 200);
-        QTRY_COMPARE(p->window.size(), QSize(200, 200));
-        QCOMPARE(child("Frame3")->geometry(), frame);
     }
 
     // Tab visits the controls in design order, Shift+Tab the other way, twice round; the option

@@ -102,12 +102,6 @@ private slots:
                      qPrintable(QString::number(i)));
     }
 
-    void leavesTheSameRateAsItIs()
-    {
-        const PcmClip clip{44100, 2, cadrel_test::sines(44100, 2, 1000)};
-        QCOMPARE(convertClip(clip, 44100, 2).samples, clip.samples);
-    }
-
     // Beyond a ratio of 256 libsamplerate refuses: no frames, for the caller to say so.
     void givesNothingForARateItCannotConvert()
     {
