@@ -8,7 +8,6 @@
 #include <QAccessible>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSlider>
 
 namespace {
 
@@ -165,20 +164,6 @@ private slots:
         QTRY_VERIFY(banner->grab().toImage() != unfocused);
         QTest::keyClick(banner, Qt::Key_Tab);
         QTRY_COMPARE(banner->grab().toImage(), unfocused);
-    }
-
-    // The tempo frame's caption, which shows the tempo, is what a screen reader reads for it.
-    void theTempoFrameReadsItsCaption()
-    {
-        auto *slider = p->widget<QSlider>("Slider1");
-        slider->setFocus();
-        for (int step = 0; step < 10; ++step)
-            QTest::keyClick(slider, Qt::Key_PageUp);
-        QAccessibleInterface *frame =
-            QAccessible::queryAccessibleInterface(p->widget<QWidget>("Frame3"));
-        QVERIFY(frame);
-        QCOMPARE(frame->text(QAccessible::Name), "Bpm  140");
-        QCOMPARE(frame->text(QAccessible::Description), "Battiti per minuto");
     }
 };
 
