@@ -9,41 +9,32 @@ class TestPlatformChoice : public QObject
     Q_OBJECT
 
 private slots:
-    void rule_data()
+    void choosesFromTheEnvironmentAndTheCommandLine_data()
     {
-        QTest::addColumn<bool>("chosen");
-        QTest::addColumn<bool>("wayland");
-        QTest::addColumn<bool>("x");
-        QTest::addColumn<QByteArray>("platform");
-        QTest::newRow("X11 desktop: Qt's choice") << false << false << true << QByteArray();
-        QTest::newRow("Wayland desktop: XWayland") << false << true << true << QByteArray("xcb");
-        QTest::newRow("Wayland without an X server") << false << true << false << QByteArray();
-        QTest::newRow("the user chose") << true << true << true << QByteArray();
-    }
-    void rule()
-    {
-        QFETCH(bool, chosen);
-        QFETCH(bool, wayland);
-        QFETCH(bool, x);
-        QFETCH(QByteArray, platform);
-        QCOMPARE(QByteArray(platform::platformFor({chosen, wayland, x})), platform);
-    }
-
-    void readsTheEnvironmentAndTheCommandLine_data()
-    {
+        QTest::addColumn<bool>("wayland"); // WAYLAND_DISPLAY is set
+        QTest::addColumn<bool>("x");       // DISPLAY is set (a remote display is taken to be there)
         QTest::addColumn<QByteArray>("argument");
         QTest::addColumn<QByteArray>("platform");
-        QTest::newRow("no argument") << QByteArray() << QByteArray("xcb");
-        QTest::newRow("-platform offscreen") << QByteArray("-platform") << QByteArray();
-        QTest::newRow("--platform=offscreen") << QByteArray("--platform=offscreen") << QByteArray();
+        const QByteArray none;
+        // clang-format off
+        QTest::newRow("X11 desktop: Qt's choice") << false << true << none << none;
+        QTest::newRow("Wayland desktop: XWayland") << true << true << none << QByteArray("xcb");
+        QTest::newRow("Wayland without an X server") << true << false << none << none;
+        QTest::newRow("-platform offscreen") << true << true << QByteArray("-platform") << none;
+        QTest::newRow("--platform=offscreen")
+            << true << true << QByteArray("--platform=offscreen") << none;
+        // clang-format on
     }
-    void readsTheEnvironmentAndTheCommandLine()
+    void choosesFromTheEnvironmentAndTheCommandLine()
     {
+        QFETCH(bool, wayland);
+        QFETCH(bool, x);
         QFETCH(QByteArray, argument);
         QFETCH(QByteArray, platform);
         qunsetenv("QT_QPA_PLATFORM");
-        qputenv("WAYLAND_DISPLAY", "wayland-0");
-        qputenv("DISPLAY", "elsewhere:0"); // a remote X server is taken to be there
+        qunsetenv("XDG_SESSION_TYPE");
+        wayland ? qputenv("WAYLAND_DISPLAY", "wayland-0") : qunsetenv("WAYLAND_DISPLAY");
+        x ? qputenv("DISPLAY", "elsewhere:0") : qunsetenv("DISPLAY");
         char program[] = "cadrel";
         QByteArray copy = argument;
         char *argv[] = {program, copy.data(), nullptr};
