@@ -106,7 +106,8 @@ private slots:
         QTest::newRow("No Suono") << "Op2" << int(QAccessible::RadioButton) << "No Suono";
         QTest::newRow("the tempo box")
             << "Text2" << int(QAccessible::EditableText) << "Inserire i Bpm - Max 240";
-        QTest::newRow("the slider") << "Slider1" << int(QAccessible::Slider) << "Battiti per minuto";
+        QTest::newRow("the slider")
+            << "Slider1" << int(QAccessible::Slider) << "Battiti per minuto";
         QTest::newRow("the banner") << "Picture1" << int(QAccessible::Graphic) << "Ritmolino";
         QTest::newRow("the tempo frame") << "Frame3" << int(QAccessible::Grouping) << "Bpm";
         QTest::newRow("the sound frame") << "Frame1" << int(QAccessible::Grouping) << "Suono:";
