@@ -75,6 +75,7 @@ public:
     // The frames of output `output` to write again since clicks were taken back: from the first
     // one taken back to the end of what it wrote, into `out`. Returns how many (0: none).
     int rewrite(int output, std::vector<float> &out) override;
+    void taken(int output, std::int64_t frame, std::int64_t atNs) override;
 
     struct Stats {
         std::int64_t placed = 0;          // beats placed in a stream
@@ -112,7 +113,7 @@ private:
 
     double frameHeardAt(const Timing &timing, std::int64_t ns) const;
     std::int64_t heardNs(const Timing &timing, double frame) const;
-    std::int64_t earliestRewritable() const;
+    std::int64_t earliestRewritable(std::int64_t ns) const;
     bool heardBy(const Placed &beat, std::int64_t ns) const;
     int takeBackAfter(std::int64_t pressNs);
     std::optional<std::int64_t> takeBackClicksAfter(std::int64_t ns);
@@ -126,8 +127,9 @@ private:
     int active_ = -1;
     int incoming_ = -1;
     bool rewrites_ = true, incomingRewrites_ = true;
-    Timing current_;           // of the output in use
-    std::int64_t written_ = 0; // the end of what the output in use wrote
+    Timing current_;              // of the output in use
+    std::int64_t written_ = 0;    // the end of what the output in use wrote
+    std::optional<Timing> taken_; // its server holds the frames before this out of reach
     std::optional<std::int64_t> rewriteFrom_;
     std::optional<Run> run_;
     std::deque<Placed> placed_; // placed, not yet heard

@@ -7,11 +7,24 @@
 // taken back and written again, and another output taking the beat over.
 namespace platform {
 
-// Clicks before this frame of the output in use can no longer be taken back: an output that
-// cannot write again holds what it wrote; one that can, holds it for a while.
-std::int64_t BeatEngine::earliestRewritable() const
+// Clicks before this frame of the output in use can no longer be taken back at `ns`: an output
+// that cannot write again holds what it wrote; one that can, holds it for a while, or until its
+// server takes it.
+std::int64_t BeatEngine::earliestRewritable(std::int64_t ns) const
 {
-    return rewrites_ ? written_ - settings_.keptFrames : written_;
+    if (!rewrites_)
+        return written_;
+    std::int64_t earliest = written_ - settings_.keptFrames;
+    if (taken_)
+        earliest = std::max(earliest, std::int64_t(std::ceil(frameHeardAt(*taken_, ns))));
+    return std::min(earliest, written_);
+}
+
+void BeatEngine::taken(int output, std::int64_t frame, std::int64_t atNs)
+{
+    const std::lock_guard lock(mutex_);
+    if (output == active_)
+        taken_ = Timing{output, frame, atNs, -1};
 }
 
 int BeatEngine::start(std::int64_t pressNs, double periodMs)
@@ -39,7 +52,7 @@ int BeatEngine::stop(std::int64_t pressNs)
 // whose clicks can no longer be taken back are counted as heard.
 int BeatEngine::takeBackAfter(std::int64_t pressNs)
 {
-    const std::int64_t earliest = earliestRewritable();
+    const std::int64_t earliest = earliestRewritable(pressNs);
     int kept = 0;
     while (!placed_.empty() && !heardBy(placed_.back(), pressNs)) {
         const Placed &beat = placed_.back();
@@ -60,7 +73,7 @@ std::optional<std::int64_t> BeatEngine::takeBackClicksAfter(std::int64_t ns)
     if (active_ < 0)
         return std::nullopt;
     const auto lastHeard = std::int64_t(std::floor(frameHeardAt(current_, ns)));
-    const auto from = voices_.takeBackFrom(std::max(lastHeard + 1, earliestRewritable()));
+    const auto from = voices_.takeBackFrom(std::max(lastHeard + 1, earliestRewritable(ns)));
     if (!from)
         return std::nullopt;
     rewriteFrom(*from);
@@ -91,7 +104,7 @@ void BeatEngine::setSoundOn(bool on, std::int64_t nowNs)
                     beat.sounded = false;
         return;
     }
-    const std::int64_t earliest = earliestRewritable();
+    const std::int64_t earliest = earliestRewritable(nowNs);
     for (Placed &beat : placed_) {
         if (beat.output != active_ || heardBy(beat, nowNs) || !clip_ || beat.sounded ||
             beat.frame < earliest)
@@ -130,6 +143,7 @@ void BeatEngine::takeOver(int output, std::int64_t firstFrame, std::int64_t firs
     rewrites_ = incomingRewrites_;
     incoming_ = -1;
     written_ = firstFrame;
+    taken_.reset();
     voices_.clear();
     rewriteFrom_.reset();
     stats_.onsets.clear();

@@ -38,6 +38,13 @@ public:
     // Nothing left for output `output` to write but silence by `nowNs`: never while it is yet
     // to take the beat over, which it can only do playing.
     virtual bool idle(int output, std::int64_t nowNs) const = 0;
+    // Output `output`'s server holds its frames before `frame` out of reach at `atNs`, and takes
+    // more at the stream's rate: written again, they would not be heard again. (A server that
+    // can rewind what its sink holds never says so.)
+    virtual void taken(int output, std::int64_t frame, std::int64_t atNs)
+    {
+        (void)output, (void)frame, (void)atNs;
+    }
 };
 
 // One way to the listener: a PulseAudio or PipeWire server, one of SDL's drivers, or the silent

@@ -4,6 +4,12 @@
 
 namespace platform {
 
+std::int64_t frameHeardWhenTold(std::int64_t readFrame, std::int64_t sinkFrames,
+                                std::int64_t queuedFrames)
+{
+    return readFrame - sinkFrames - queuedFrames;
+}
+
 PlayPosition::PlayPosition(int rate, double jumpFrames) : rate_(rate), jumpFrames_(jumpFrames) {}
 
 void PlayPosition::forget()

@@ -12,6 +12,13 @@ namespace platform {
 // device plays on at its rate, so every answer is a point on one line; the position is that
 // line through the mean of the recent answers. An answer far off the line (the server played
 // silence, took a new cycle size, or the stream paused) starts the line again.
+// The frame the listener hears when a server answers: its read index less what its sink still
+// holds, and less `queuedFrames` the server holds on its way to the sink without saying so.
+// (PipeWire's PulseAudio service takes a cycle of its graph from the stream when the cycle
+// begins and plays it from the next one: it answers about two cycles ahead of the ear.)
+std::int64_t frameHeardWhenTold(std::int64_t readFrame, std::int64_t sinkFrames,
+                                std::int64_t queuedFrames);
+
 class PlayPosition
 {
 public:

@@ -1,5 +1,6 @@
 #include "platform/sound/pulse_stream.h"
 
+#include <cstring>
 #include <pulse/pulseaudio.h>
 
 namespace platform {
@@ -84,6 +85,7 @@ bool PulseStream::waitUntilReady(std::string &error)
         }
         pa_threaded_mainloop_wait(loop_);
     }
+    pipeWire_ = onPipeWire();
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, std::uint32_t(settings_.rate), 2};
     stream_ = pa_stream_new(context_, "Click", &spec, nullptr);
     if (stream_ == nullptr) {
@@ -95,9 +97,11 @@ bool PulseStream::waitUntilReady(std::string &error)
     pa_stream_set_underflow_callback(stream_, &PulseStream::underflow, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
-    attr.tlength = bytes(settings_.serverTarget, settings_.rate);
+    attr.tlength =
+        bytes(pipeWire_ ? settings_.pipeWireTarget : settings_.serverTarget, settings_.rate);
     attr.prebuf = std::uint32_t(-1);
-    attr.minreq = bytes(settings_.serverRequest, settings_.rate);
+    attr.minreq =
+        bytes(pipeWire_ ? settings_.pipeWireRequest : settings_.serverRequest, settings_.rate);
     attr.fragsize = std::uint32_t(-1);
     // The target is the whole latency, the sink's included, not only what waits in the queue.
     // The timing information is asked for at every request (see firstHeardNs()): libpulse's
@@ -119,6 +123,33 @@ bool PulseStream::waitUntilReady(std::string &error)
         }
         pa_threaded_mainloop_wait(loop_);
     }
+}
+
+// Whether the server is PipeWire's PulseAudio service (it names itself so); false if it does
+// not say in time.
+bool PulseStream::onPipeWire()
+{
+    struct Asked {
+        pa_threaded_mainloop *loop;
+        bool pipeWire = false;
+    } asked{loop_};
+    pa_operation *op = pa_context_get_server_info(
+        context_,
+        [](pa_context *, const pa_server_info *info, void *self) {
+            auto *a = static_cast<Asked *>(self);
+            a->pipeWire = info != nullptr && info->server_name != nullptr &&
+                          std::strstr(info->server_name, "PipeWire") != nullptr;
+            pa_threaded_mainloop_signal(a->loop, 0);
+        },
+        &asked);
+    if (op == nullptr)
+        return false;
+    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && !timedOut_)
+        pa_threaded_mainloop_wait(loop_);
+    if (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
+        pa_operation_cancel(op); // `asked` is gone when the answer comes
+    pa_operation_unref(op);
+    return asked.pipeWire;
 }
 
 void PulseStream::close()

@@ -45,6 +45,7 @@ private:
     static void timingUpdated(pa_stream *stream, int success, void *self);
     bool connect(std::string &error);
     bool waitUntilReady(std::string &error);
+    bool onPipeWire();
     std::int64_t firstHeardNs(std::int64_t nowNs);
 
     SoundSettings settings_;
@@ -57,6 +58,9 @@ private:
     bool corked_ = false;      // under the loop's lock
     bool stuck_ = false;       // the last open timed out
     std::int64_t written_ = 0; // frames written, the server's write index (loop's lock)
+    // What the server last asked for: on PipeWire, one cycle of its graph (loop's lock).
+    std::int64_t asked_ = 0;
+    bool pipeWire_ = false; // the server is PipeWire's PulseAudio service
     // Where the device is, from the timing information (loop's lock), and whether an answer
     // is awaited.
     PlayPosition position_{settings_.rate, settings_.rate * 0.02};

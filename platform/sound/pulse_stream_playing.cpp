@@ -8,7 +8,7 @@
 namespace platform {
 
 // When the next frame written will be heard: the timing information says which frame the
-// listener heard when the server answered (its read index less what the sink holds), and the
+// listener heard when the server answered (see frameHeardWhenTold), and the
 // device plays on at its rate since (see PlayPosition); -1 until the server has told. A fresh
 // answer is asked for at every request.
 std::int64_t PulseStream::firstHeardNs(std::int64_t nowNs)
@@ -36,9 +36,15 @@ void PulseStream::timingUpdated(pa_stream *stream, int success, void *self)
         return;
     // The answer left the server half its way back ago.
     const std::int64_t at = monotonicNs() - std::int64_t(info->transport_usec) * 500;
-    me->position_.told(info->read_index / std::int64_t(kFrameBytes) -
+    me->position_.told(
+        frameHeardWhenTold(info->read_index / std::int64_t(kFrameBytes),
                            std::int64_t(info->sink_usec) * me->settings_.rate / 1'000'000,
-                       at, info->playing != 0);
+                           me->pipeWire_ ? 2 * me->asked_ : 0),
+        at, info->playing != 0);
+    // PipeWire's service cannot take back what it has taken from the stream, and takes another
+    // cycle any moment.
+    if (me->pipeWire_ && info->playing != 0)
+        me->filler_->taken(me->id_, info->read_index / std::int64_t(kFrameBytes) + me->asked_, at);
 }
 
 void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
@@ -47,6 +53,7 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
     me->thread().noteCurrent();
     const std::int64_t now = monotonicNs();
     me->noteFill(now);
+    me->asked_ = std::int64_t(bytes / kFrameBytes);
     const std::int64_t heard = me->firstHeardNs(now);
     const bool settled = me->position_.settled();
     const std::int64_t first = me->written_;

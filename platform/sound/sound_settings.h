@@ -18,6 +18,12 @@ struct SoundSettings {
     // stream never makes other programs wake more often.
     Ms serverTarget{100};
     Ms serverRequest{10};
+    // The same of PipeWire, with the least request below its common cycles, so that it asks
+    // once a cycle and what it asks for tells the cycle (see frameHeardWhenTold); it asks for
+    // 256 frames at least, so a cycle of 128 is taken for 256. The cycle its graph takes from
+    // these stays 40 ms.
+    Ms pipeWireTarget{90};
+    Ms pipeWireRequest{5};
     // SDL's drivers: the buffer the callback fills; one is played while the next is written.
     int sdlBufferFrames = 1024;
     // The stand-in without a device writes this far ahead of the time it stands for.

@@ -1,5 +1,6 @@
 #include "stream_replay.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -80,7 +81,7 @@ Trace steadyTrace(int frames, double seconds, std::int64_t leadNs, int rate)
 }
 
 Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites,
-              std::int64_t gapAtNs, std::int64_t extraGapNs)
+              std::int64_t gapAtNs, std::int64_t extraGapNs, std::int64_t heldNs)
 {
     platform::BeatEngine::Settings settings;
     settings.rate = trace.rate;
@@ -98,6 +99,11 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
     std::vector<float> buffer;
     std::size_t r = 0, a = 0;
     bool gapTaken = gapAtNs < 0;
+    // The first frame the server does not hold yet at `now`.
+    const auto held = [&](std::int64_t now) {
+        const auto end = std::upper_bound(out.heardAtNs.begin(), out.heardAtNs.end(), now + heldNs);
+        return std::int64_t(end - out.heardAtNs.begin());
+    };
     const auto say = [&](std::int64_t now) {
         for (int n = engine.takeHeard(now); n > 0; --n)
             out.shownAtNs.push_back(now);
@@ -118,6 +124,8 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
         }
         for (; a < actions.size() && actions[a].atNs <= t; ++a) {
             say(now);
+            if (heldNs > 0)
+                engine.taken(1, held(now), now);
             const Action &act = actions[a];
             int kept = 0;
             if (act.kind == Action::Start)
@@ -132,7 +140,7 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             for (int i = 0; i < frames; ++i) {
                 if (out.heardAtNs[from + std::size_t(i)] <= now)
                     ++out.unheardRewrites;
-                else
+                else if (out.heardAtNs[from + std::size_t(i)] > now + heldNs)
                     out.heard[from + std::size_t(i)] = buffer[std::size_t(i) * kChannels];
             }
             out.rewrittenFrames += frames;

@@ -55,8 +55,10 @@ struct Replay {
 };
 // Replays `trace` with `actions`, the click a 1 ms square pulse, on an output that can write
 // again what it wrote, or not (`rewrites`). `extraGapNs` is added to the heard time of every
-// request from the one at `gapAtNs` on (the server played silence).
+// request from the one at `gapAtNs` on (the server played silence). A server that holds what it
+// will play within `heldNs` out of reach (PipeWire's cycles on their way to the sink) says so,
+// and keeps playing it whatever is written again.
 Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites = true,
-              std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0);
+              std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0, std::int64_t heldNs = 0);
 
 } // namespace cadrel_test
