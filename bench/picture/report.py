@@ -2,7 +2,8 @@
 
 WATCH holds "picture NS COLOUR" lines (the beat light changed colour at NS), LISTEN holds
 "audio FRAME NS NOW" lines (a chunk's first frame, its capture time by the server, when it was
-read) and "click FRAME PEAK" lines. All times are CLOCK_MONOTONIC nanoseconds. A click's time
+read) and "click FRAME PEAK" lines; with a "clock graph" line, the chunks' times are the
+graph cycles the sink played them in, and are taken as they are. All times are CLOCK_MONOTONIC nanoseconds. A click's time
 is its frame mapped to the clock as click_times() says. Each click is paired with the nearest colour change within 0.45 of a
 beat; the offset is picture minus click (positive: the picture comes late).
 With CALIBRATION (the stand-in's own "shown"/"heard" lines) it also prints how far the measured
@@ -23,6 +24,19 @@ def lines(path, key):
 def pct(values, q):
     s = sorted(values)
     return s[min(len(s) - 1, max(0, round(q * (len(s) - 1))))]
+
+
+def graph_click_times(path):
+    """Click times from a listener that stamps each chunk with the graph cycle the sink played
+    it in ("clock graph"): a frame is heard at its chunk's time plus its place in the chunk."""
+    chunks = [(int(f), int(t)) for f, t, _ in lines(path, "audio")]
+    frames = [f for f, _ in chunks]
+    times = []
+    for f, _ in lines(path, "click"):
+        i = bisect.bisect_right(frames, int(f)) - 1
+        if i >= 0:
+            times.append(chunks[i][1] + (int(f) - chunks[i][0]) * 1e9 / RATE)
+    return times, []
 
 
 def click_times(path):
@@ -115,7 +129,8 @@ def main():
     if len(sys.argv) < 4:
         sys.exit(__doc__)
     pictures = sorted(int(t) for t, _ in lines(sys.argv[1], "picture"))
-    clicks, jitter = click_times(sys.argv[2])
+    graph = any(True for _ in lines(sys.argv[2], "clock"))
+    clicks, jitter = (graph_click_times if graph else click_times)(sys.argv[2])
     period = 60e9 / float(sys.argv[3])
     pairs, lonely_pictures = pair(clicks, pictures, 0.45 * period)
     offsets = [(p - c) / 1e6 for c, p in pairs if p is not None]

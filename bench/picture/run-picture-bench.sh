@@ -8,7 +8,12 @@
 #
 #   bench/picture/run-picture-bench.sh [--build DIR] [--server pulseaudio|pipewire]
 #       [--seconds S] [--tempo BPM] [--calibrate OFFSET_MS] [--poll] [--program PATH]
+#       [--native] [--quantum N] [--quantum-after S N]
 # --program runs another build of the metronome than DIR/bin/cadrel.
+# --native (PipeWire) records the sink with cadrel_picture_listen_pw, which takes each buffer's
+# time from the graph's own clock, instead of from the PulseAudio service's latency answers.
+# --quantum N forces PipeWire's cycle to N frames for the run; --quantum-after S N forces it to N
+# S seconds after start is pressed (the table then shows the beats before and after).
 # --poll reads the light every millisecond instead of waiting for damage events. The sound
 # server is started if it is not running, and stopped again in that case.
 # e.g. bench/picture/run-picture-bench.sh --calibrate 30 --seconds 30
@@ -22,6 +27,10 @@ tempo=240
 offset=""
 watch_mode=""
 program_path=""
+native=no
+quantum=""
+later_after=""
+later_quantum=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --build) build=$(cd "$2" && pwd); shift 2 ;;
@@ -31,11 +40,16 @@ while [ $# -gt 0 ]; do
     --calibrate) offset=$2; shift 2 ;;
     --poll) watch_mode=--poll; shift ;;
     --program) program_path=$2; shift 2 ;;
+    --native) native=yes; shift ;;
+    --quantum) quantum=$2; shift 2 ;;
+    --quantum-after) later_after=$2; later_quantum=$3; shift 3 ;;
     *) echo "usage: $0 [--build DIR] [--server S] [--seconds S] [--tempo BPM] [--calibrate MS] [--poll] [--program PATH]" >&2; exit 2 ;;
     esac
 done
 bin="$build/bin"
-for f in cadrel_picture_watch cadrel_picture_listen cadrel_picture_calibrate; do
+listener=cadrel_picture_listen
+[ "$native" = no ] || listener=cadrel_picture_listen_pw
+for f in cadrel_picture_watch $listener cadrel_picture_calibrate; do
     [ -x "$bin/$f" ] || { echo "missing $bin/$f: build the bench targets first" >&2; exit 1; }
 done
 [ -n "$program_path" ] || program_path="$bin/cadrel"
@@ -61,6 +75,11 @@ if ! "$sink" "$server" status >/dev/null 2>&1; then
 fi
 PULSE_SERVER=$("$sink" "$server" address)
 export PULSE_SERVER
+# PipeWire's own clients (pw-metadata, the native listener) find the server in its folder.
+pipewire_dir=$(dirname "$(dirname "${PULSE_SERVER#unix:}")")
+force_quantum() {
+    XDG_RUNTIME_DIR=$pipewire_dir pw-metadata -n settings 0 clock.force-quantum "$1" >/dev/null
+}
 out=$(mktemp -d /tmp/cadrel-picture-bench.XXXXXX)
 display=90
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
@@ -78,6 +97,7 @@ cleanup() {
         wait "$pid" 2>/dev/null || true
     done
     [ -z "$module" ] || pactl unload-module "$module" 2>/dev/null || true
+    [ -z "$quantum$later_quantum" ] || force_quantum 0 || true
     if [ "$started" = yes ]; then
         "$sink" "$server" stop >&2 || true
     fi
@@ -100,7 +120,13 @@ openbox >"$out/openbox.log" 2>&1 &
 wm=$!
 sleep 1
 
-"$bin/cadrel_picture_listen" cadrel_picture.monitor >"$out/listen.txt" 2>"$out/listen.err" &
+[ -z "$quantum" ] || force_quantum "$quantum"
+if [ "$native" = yes ]; then
+    XDG_RUNTIME_DIR=$pipewire_dir "$bin/cadrel_picture_listen_pw" cadrel_picture \
+        >"$out/listen.txt" 2>"$out/listen.err" &
+else
+    "$bin/cadrel_picture_listen" cadrel_picture.monitor >"$out/listen.txt" 2>"$out/listen.err" &
+fi
 listen=$!
 # An idle sink's monitor delivers its first data up to 1.7 s late.
 sleep 2
@@ -129,7 +155,14 @@ if [ -z "$offset" ]; then
     sleep 0.3
     xdotool key alt+a
 fi
-sleep "$seconds"
+if [ -n "$later_quantum" ]; then
+    sleep "$later_after"
+    force_quantum "$later_quantum"
+    echo "quantum forced to $later_quantum about $later_after s after start was pressed" >&2
+    sleep "$(awk "BEGIN { print $seconds - $later_after }")"
+else
+    sleep "$seconds"
+fi
 kill "$watch" "$listen" 2>/dev/null || true
 wait "$watch" "$listen" 2>/dev/null || true
 if [ -n "$offset" ]; then
