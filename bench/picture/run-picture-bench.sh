@@ -50,7 +50,7 @@ bin="$build/bin"
 listener=cadrel_picture_listen
 [ "$native" = no ] || listener=cadrel_picture_listen_pw
 for f in cadrel_picture_watch $listener cadrel_picture_calibrate; do
-    [ -x "$bin/$f" ] || { echo "missing $bin/$f: build the bench targets first" >&2; exit 1; }
+    [ -x "$bin/$f" ] || { echo "missing $bin/$f: build the bench targets first (libx11-dev, libxdamage-dev; libpipewire-0.3-dev for --native)" >&2; exit 1; }
 done
 [ -n "$program_path" ] || program_path="$bin/cadrel"
 [ -n "$offset" ] || [ -x "$program_path" ] || { echo "missing $program_path" >&2; exit 1; }
