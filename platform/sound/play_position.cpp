@@ -1,5 +1,6 @@
 #include "platform/sound/play_position.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -8,6 +9,23 @@ std::int64_t frameHeardWhenTold(std::int64_t readFrame, std::int64_t sinkFrames,
                                 std::int64_t queuedFrames)
 {
     return readFrame - sinkFrames - queuedFrames;
+}
+
+void ServerCycle::asked(std::int64_t frames)
+{
+    if (frames != asked_)
+        cycle_ = 0;
+    asked_ = frames;
+}
+
+// A step that does not divide the request is a cycle cut short (the stream ran dry) or two
+// answers' worth: it says nothing of the cycle.
+void ServerCycle::read(std::int64_t readFrame)
+{
+    const std::int64_t step = readFrame - lastRead_;
+    if (lastRead_ >= 0 && step > 0 && step < asked_ && asked_ % step == 0)
+        cycle_ = cycle_ > 0 ? std::min(cycle_, step) : step;
+    lastRead_ = readFrame;
 }
 
 PlayPosition::PlayPosition(int rate, double jumpFrames) : rate_(rate), jumpFrames_(jumpFrames) {}

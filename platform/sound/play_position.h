@@ -19,6 +19,26 @@ namespace platform {
 std::int64_t frameHeardWhenTold(std::int64_t readFrame, std::int64_t sinkFrames,
                                 std::int64_t queuedFrames);
 
+// How many frames a cycle of PipeWire's graph takes from the stream. The server asks for what
+// its cycles took, 256 frames at least, so one request may span several cycles; its read index,
+// asked for between requests too, moves a cycle at a time.
+class ServerCycle
+{
+public:
+    // The server asked for `frames`; a request of another size (a new cycle) starts over.
+    void asked(std::int64_t frames);
+    // An answer told the read index.
+    void read(std::int64_t readFrame);
+    // The shortest step of the read index that divides the request, or the request itself.
+    std::int64_t frames() const { return cycle_ > 0 ? cycle_ : asked_; }
+    std::int64_t lastAsked() const { return asked_; }
+
+private:
+    std::int64_t asked_ = 0;
+    std::int64_t lastRead_ = -1;
+    std::int64_t cycle_ = 0;
+};
+
 class PlayPosition
 {
 public:

@@ -157,6 +157,10 @@ void PulseStream::close()
     if (loop_ != nullptr) {
         pa_threaded_mainloop_lock(loop_);
         alive_.store(false, std::memory_order_release);
+        if (between_ != nullptr) {
+            pa_threaded_mainloop_get_api(loop_)->time_free(between_);
+            between_ = nullptr;
+        }
         if (stream_ != nullptr) {
             pa_stream_set_write_callback(stream_, nullptr, nullptr);
             pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
@@ -181,6 +185,7 @@ void PulseStream::close()
     corked_ = false;
     written_ = 0;
     updating_ = false;
+    cycle_ = ServerCycle{};
     position_.forget();
 }
 

@@ -10,6 +10,7 @@
 struct pa_context;
 struct pa_stream;
 struct pa_threaded_mainloop;
+struct pa_time_event;
 
 namespace platform {
 
@@ -43,6 +44,8 @@ private:
     static void write(pa_stream *stream, std::size_t bytes, void *self);
     static void underflow(pa_stream *stream, void *self);
     static void timingUpdated(pa_stream *stream, int success, void *self);
+    static void timingBetween(pa_stream *stream, int success, void *self);
+    void askBetween();
     bool connect(std::string &error);
     bool waitUntilReady(std::string &error);
     bool onPipeWire();
@@ -58,9 +61,11 @@ private:
     bool corked_ = false;      // under the loop's lock
     bool stuck_ = false;       // the last open timed out
     std::int64_t written_ = 0; // frames written, the server's write index (loop's lock)
-    // What the server last asked for: on PipeWire, one cycle of its graph (loop's lock).
-    std::int64_t asked_ = 0;
-    bool pipeWire_ = false; // the server is PipeWire's PulseAudio service
+    bool pipeWire_ = false;    // the server is PipeWire's PulseAudio service
+    // Its cycle, from what it asks for and its read index (loop's lock); an answer is asked for
+    // half-way between requests too, by `between_`.
+    ServerCycle cycle_;
+    pa_time_event *between_ = nullptr;
     // Where the device is, from the timing information (loop's lock), and whether an answer
     // is awaited.
     PlayPosition position_{settings_.rate, settings_.rate * 0.02};

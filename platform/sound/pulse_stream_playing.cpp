@@ -36,15 +36,48 @@ void PulseStream::timingUpdated(pa_stream *stream, int success, void *self)
         return;
     // The answer left the server half its way back ago.
     const std::int64_t at = monotonicNs() - std::int64_t(info->transport_usec) * 500;
+    const std::int64_t read = info->read_index / std::int64_t(kFrameBytes);
+    me->cycle_.read(read);
     me->position_.told(
-        frameHeardWhenTold(info->read_index / std::int64_t(kFrameBytes),
-                           std::int64_t(info->sink_usec) * me->settings_.rate / 1'000'000,
-                           me->pipeWire_ ? 2 * me->asked_ : 0),
+        frameHeardWhenTold(read, std::int64_t(info->sink_usec) * me->settings_.rate / 1'000'000,
+                           me->pipeWire_ ? 2 * me->cycle_.frames() : 0),
         at, info->playing != 0);
-    // PipeWire's service cannot take back what it has taken from the stream, and takes another
-    // cycle any moment.
+    // PipeWire's service cannot take back what it has taken from the stream, and takes what it
+    // asks for any moment.
     if (me->pipeWire_ && info->playing != 0)
-        me->filler_->taken(me->id_, info->read_index / std::int64_t(kFrameBytes) + me->asked_, at);
+        me->filler_->taken(me->id_, read + me->cycle_.lastAsked(), at);
+}
+
+// An answer between requests only tells the cycle: the position rests on answers at the same
+// point of the cycle (right after the server has taken it), as a cycle's answers stand still.
+void PulseStream::timingBetween(pa_stream *stream, int success, void *self)
+{
+    auto *me = static_cast<PulseStream *>(self);
+    me->updating_ = false;
+    const pa_timing_info *info = success ? pa_stream_get_timing_info(stream) : nullptr;
+    if (info != nullptr && !info->read_index_corrupt)
+        me->cycle_.read(info->read_index / std::int64_t(kFrameBytes));
+}
+
+void PulseStream::askBetween()
+{
+    const auto half = pa_usec_t(cycle_.lastAsked()) * 500'000 / pa_usec_t(settings_.rate);
+    const auto callback = [](pa_mainloop_api *, pa_time_event *, const struct timeval *,
+                             void *self) {
+        auto *me = static_cast<PulseStream *>(self);
+        if (me->updating_ || me->stream_ == nullptr)
+            return;
+        pa_operation *op =
+            pa_stream_update_timing_info(me->stream_, &PulseStream::timingBetween, me);
+        if (op != nullptr) {
+            me->updating_ = true;
+            pa_operation_unref(op);
+        }
+    };
+    if (between_ == nullptr)
+        between_ = pa_context_rttime_new(context_, pa_rtclock_now() + half, callback, this);
+    else
+        pa_context_rttime_restart(context_, between_, pa_rtclock_now() + half);
 }
 
 void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
@@ -53,8 +86,10 @@ void PulseStream::write(pa_stream *stream, std::size_t bytes, void *self)
     me->thread().noteCurrent();
     const std::int64_t now = monotonicNs();
     me->noteFill(now);
-    me->asked_ = std::int64_t(bytes / kFrameBytes);
+    me->cycle_.asked(std::int64_t(bytes / kFrameBytes));
     const std::int64_t heard = me->firstHeardNs(now);
+    if (me->pipeWire_)
+        me->askBetween();
     const bool settled = me->position_.settled();
     const std::int64_t first = me->written_;
     while (bytes >= kFrameBytes) {

@@ -19,9 +19,8 @@ struct SoundSettings {
     Ms serverTarget{100};
     Ms serverRequest{10};
     // The same of PipeWire, with the least request below its common cycles, so that it asks
-    // once a cycle and what it asks for tells the cycle (see frameHeardWhenTold); it asks for
-    // 256 frames at least, so a cycle of 128 is taken for 256. The cycle its graph takes from
-    // these stays 40 ms.
+    // about once a cycle (it asks for 256 frames at least); the cycle its graph takes from
+    // these stays 40 ms. See frameHeardWhenTold and ServerCycle.
     Ms pipeWireTarget{90};
     Ms pipeWireRequest{5};
     // SDL's drivers: the buffer the callback fills; one is played while the next is written.

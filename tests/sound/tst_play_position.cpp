@@ -6,6 +6,7 @@
 #include <QTest>
 
 using platform::PlayPosition;
+using platform::ServerCycle;
 
 namespace {
 
@@ -43,6 +44,8 @@ private slots:
     void holdsStillWhileTheDevicePauses();
     void settledOnlyOnAnswersFromAPlayingDevice_data();
     void settledOnlyOnAnswersFromAPlayingDevice();
+    void cycleFromRequestsAndReadSteps_data();
+    void cycleFromRequestsAndReadSteps();
 };
 
 void TestPlayPosition::steadyWithinAFractionOfACycle_data()
@@ -113,6 +116,42 @@ void TestPlayPosition::settledOnlyOnAnswersFromAPlayingDevice()
         position.told(std::int64_t(truth(ns)) - (jumpAtLast && i == playingAnswers - 1) * 2400, ns,
                       true);
     QCOMPARE(position.settled(), settled);
+}
+
+void TestPlayPosition::cycleFromRequestsAndReadSteps_data()
+{
+    QTest::addColumn<int>("cycle");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("cutShortAfter"); // a cycle the stream ran dry in took this much
+    QTest::addColumn<int>("expected");
+    QTest::newRow("a request a cycle") << 1024 << 1024 << 0 << 1024;
+    QTest::newRow("two cycles a request") << 128 << 256 << 0 << 128;
+    QTest::newRow("a cycle cut short") << 256 << 256 << 100 << 256;
+}
+
+// The server asks for `asked` frames every `asked / cycle` cycles; answers come after each
+// request and half-way to the next, each with the read index at the last cycle.
+void TestPlayPosition::cycleFromRequestsAndReadSteps()
+{
+    QFETCH(int, cycle);
+    QFETCH(int, asked);
+    QFETCH(int, cutShortAfter);
+    QFETCH(int, expected);
+    ServerCycle server;
+    server.asked(4800); // the first request fills the whole stream
+    QCOMPARE(server.frames(), 4800);
+    std::int64_t read = 0;
+    for (int request = 0; request < 20; ++request) {
+        server.asked(asked);
+        server.read(read);
+        const int perRequest = asked / cycle;
+        server.read(read + std::int64_t(perRequest / 2) * cycle);
+        // The last cycle before the next request ran dry, taking what was left.
+        read += request == 10 && cutShortAfter > 0 ? asked - cycle + cutShortAfter : asked;
+    }
+    QCOMPARE(server.frames(), expected);
+    server.asked(2 * asked); // a longer cycle: nothing is known of it but its requests yet
+    QCOMPARE(server.frames(), 2 * asked);
 }
 
 QTEST_APPLESS_MAIN(TestPlayPosition)
