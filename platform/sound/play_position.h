@@ -6,12 +6,6 @@
 
 namespace platform {
 
-// Which frame of a stream the listener hears, from the server's answers: each tells the frame
-// heard at a moment. A server's read index moves in whole cycles of its graph, so a single
-// answer can be up to a cycle off (4 ms seen at PipeWire's 1024 frames). Between answers the
-// device plays on at its rate, so every answer is a point on one line; the position is that
-// line through the mean of the recent answers. An answer far off the line (the server played
-// silence, took a new cycle size, or the stream paused) starts the line again.
 // The frame the listener hears when a server answers: its read index less what its sink still
 // holds, and less `queuedFrames` the server holds on its way to the sink without saying so.
 // (PipeWire's PulseAudio service takes a cycle of its graph from the stream when the cycle
@@ -39,6 +33,12 @@ private:
     std::int64_t cycle_ = 0;
 };
 
+// Which frame of a stream the listener hears, from the server's answers: each tells the frame
+// heard at a moment. A server's read index moves in whole cycles of its graph, so a single
+// answer can be up to a cycle off (4 ms seen at PipeWire's 1024 frames). Between answers the
+// device plays on at its rate, so every answer is a point on one line; the position is that
+// line through the mean of the recent answers. An answer far off the line (the server played
+// silence, took a new cycle size, or the stream paused) starts the line again.
 class PlayPosition
 {
 public:

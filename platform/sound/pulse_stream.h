@@ -45,6 +45,7 @@ private:
     static void underflow(pa_stream *stream, void *self);
     static void timingUpdated(pa_stream *stream, int success, void *self);
     static void timingBetween(pa_stream *stream, int success, void *self);
+    void askTiming(void (*answered)(pa_stream *, int, void *));
     void askBetween();
     bool connect(std::string &error);
     bool waitUntilReady(std::string &error);

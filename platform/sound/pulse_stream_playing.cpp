@@ -13,18 +13,24 @@ namespace platform {
 // answer is asked for at every request.
 std::int64_t PulseStream::firstHeardNs(std::int64_t nowNs)
 {
-    if (!updating_) {
-        pa_operation *op = pa_stream_update_timing_info(stream_, &PulseStream::timingUpdated, this);
-        if (op != nullptr) {
-            updating_ = true;
-            pa_operation_unref(op);
-        }
-    }
+    askTiming(&PulseStream::timingUpdated);
     const auto heard = position_.heardAt(nowNs);
     if (!heard)
         return -1;
     const double heardNow = std::min(*heard, double(written_));
     return nowNs + std::int64_t((double(written_) - heardNow) * 1e9 / settings_.rate);
+}
+
+// Asks the server where it is, unless an answer is awaited; `answered` takes the answer.
+void PulseStream::askTiming(void (*answered)(pa_stream *, int, void *))
+{
+    if (updating_ || stream_ == nullptr)
+        return;
+    pa_operation *op = pa_stream_update_timing_info(stream_, answered, this);
+    if (op != nullptr) {
+        updating_ = true;
+        pa_operation_unref(op);
+    }
 }
 
 void PulseStream::timingUpdated(pa_stream *stream, int success, void *self)
@@ -64,15 +70,7 @@ void PulseStream::askBetween()
     const auto half = pa_usec_t(cycle_.lastAsked()) * 500'000 / pa_usec_t(settings_.rate);
     const auto callback = [](pa_mainloop_api *, pa_time_event *, const struct timeval *,
                              void *self) {
-        auto *me = static_cast<PulseStream *>(self);
-        if (me->updating_ || me->stream_ == nullptr)
-            return;
-        pa_operation *op =
-            pa_stream_update_timing_info(me->stream_, &PulseStream::timingBetween, me);
-        if (op != nullptr) {
-            me->updating_ = true;
-            pa_operation_unref(op);
-        }
+        static_cast<PulseStream *>(self)->askTiming(&PulseStream::timingBetween);
     };
     if (between_ == nullptr)
         between_ = pa_context_rttime_new(context_, pa_rtclock_now() + half, callback, this);

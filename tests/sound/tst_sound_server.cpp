@@ -30,6 +30,17 @@ struct Heard {
     std::vector<double> onsets;
 };
 
+// A sound on a server of the test's own, what it says on standard error, and the beats it says
+// heard.
+struct OwnBeat {
+    QTemporaryDir dir;
+    OwnServer server{dir.filePath("server")};
+    std::unique_ptr<platform::Sound> sound = soundOnOwnServer(server, dir);
+    StderrCapture capture{dir.filePath("stderr.txt").toStdString()};
+    std::unique_ptr<QSignalSpy> heard =
+        sound ? std::make_unique<QSignalSpy>(sound.get(), &platform::Sound::heard) : nullptr;
+};
+
 // Beats a quarter of a second apart and a stop `stopBeforeMs` before the next beat is heard.
 void beatAndStop(int stopBeforeMs, Heard &heardOut)
 {
@@ -124,23 +135,21 @@ private slots:
     // back, not opened again, each click once.
     void aServerHeldUpHasTheBeatBack()
     {
-        QTemporaryDir dir;
-        OwnServer server(dir.filePath("server"));
-        const auto sound = soundOnOwnServer(server, dir);
-        QVERIFY(sound);
-        cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
-        QSignalSpy heard(sound.get(), &platform::Sound::heard);
+        OwnBeat own;
+        QVERIFY(own.sound);
+        auto &sound = own.sound;
+        auto &heard = *own.heard;
         sound->start(Clock::now(), 300);
         // A new server's null sink may sleep two seconds before its first stream is asked for more.
         QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() > 0, 10000);
         const int stream = platform::SoundProbe::engine(*sound).inUse();
-        QVERIFY(server.run("pause"));
+        QVERIFY(own.server.run("pause"));
         QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() == 0, 5000);
         const int beats = int(heard.count());
         QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= beats + 2, 5000); // the beat goes on
-        QVERIFY(server.run("resume"));
+        QVERIFY(own.server.run("resume"));
         QTRY_VERIFY_WITH_TIMEOUT(platform::SoundProbe::engine(*sound).inUse() == stream, 5000);
-        const QString file = dir.filePath("back.raw");
+        const QString file = own.dir.filePath("back.raw");
         Recording recording(file);
         QVERIFY(recording.started());
         QTest::qWait(2500); // a new recording wakes slowly
@@ -154,7 +163,7 @@ private slots:
         for (std::size_t k = 1; k < onsets.size(); ++k)
             QVERIFY(onsets[k] - onsets[k - 1] > 6000); // none twice
         QCOMPARE(sound->stats().output.openAttempts, 1);
-        const std::string text = capture.text();
+        const std::string text = own.capture.text();
         QVERIFY(text.find("risponde di nuovo") != std::string::npos);
         QVERIFY(text.find("uscita audio persa") == std::string::npos);
     }
@@ -165,15 +174,13 @@ private slots:
     // clicks come back, each once (not twice on top of itself).
     void soundComesBackWithTheServer()
     {
-        QTemporaryDir dir;
-        OwnServer server(dir.filePath("server"));
-        const auto sound = soundOnOwnServer(server, dir);
-        QVERIFY(sound);
-        cadrel_test::StderrCapture capture(dir.filePath("stderr.txt").toStdString());
-        QSignalSpy heard(sound.get(), &platform::Sound::heard);
+        OwnBeat own;
+        QVERIFY(own.sound);
+        auto &sound = own.sound;
+        auto &heard = *own.heard;
         sound->start(Clock::now(), 300);
         for (int round = 1; round <= 2; ++round) {
-            QVERIFY(server.run("stop"));
+            QVERIFY(own.server.run("stop"));
             QTRY_VERIFY_WITH_TIMEOUT(!sound->stats().output.deviceOpen, 5000);
             // The beat goes on while there is no server, and the device is looked for at most
             // once a second.
@@ -184,8 +191,8 @@ private slots:
             const auto seconds = std::chrono::duration<double>(Clock::now() - lost).count();
             QVERIFY(sound->stats().output.openAttempts - attempts <= int(seconds) + 1);
 
-            QVERIFY(server.run("start"));
-            const QString file = dir.filePath(QStringLiteral("back-%1.raw").arg(round));
+            QVERIFY(own.server.run("start"));
+            const QString file = own.dir.filePath(QStringLiteral("back-%1.raw").arg(round));
             Recording recording(file);
             QVERIFY(recording.started());
             QTRY_VERIFY_WITH_TIMEOUT(sound->stats().output.deviceOpen, 10000);
@@ -214,7 +221,7 @@ private slots:
                      qPrintable(QStringLiteral("%1 to %2").arg(*quietest).arg(*loudest)));
         }
         sound->stop(Clock::now());
-        const std::string text = capture.text();
+        const std::string text = own.capture.text();
         QCOMPARE(occurrences(text, "uscita audio persa"), std::size_t(2));
         QCOMPARE(occurrences(text, "uscita audio disponibile"), std::size_t(2));
     }
