@@ -12,11 +12,12 @@
 //   cadrel_events_record SOURCE RAWFILE [SECONDS] [--latency-ms MS]
 //   cadrel_events_record --now     prints CLOCK_MONOTONIC in nanoseconds
 // PULSE_SERVER picks the server. Reads until SECONDS have passed or SIGINT/SIGTERM.
+#include "../monotonic_clock.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <pulse/pulseaudio.h>
 #include <string>
 
@@ -24,13 +25,6 @@ namespace {
 
 constexpr unsigned kRate = 48000;
 volatile std::sig_atomic_t stopRequested = 0;
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
 
 struct Recorder {
     pa_mainloop *loop = nullptr;

@@ -11,6 +11,8 @@
 //   underruns N                          at the end: times the stream ran dry (timing void then)
 //
 //   cadrel_picture_calibrate [--offset MS] [--bpm B] [--seconds S]
+#include "../monotonic_clock.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -31,13 +33,6 @@ constexpr long kFirstClick = 2 * kRate; // two seconds in, once the stream has s
 constexpr unsigned long kColours[2] = {0xC0C000, 0xFFFFC0}; // the light's dark and pale yellow
 
 volatile std::sig_atomic_t stopRequested = 0;
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
 
 void sleepUntil(long long ns)
 {

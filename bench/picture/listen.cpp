@@ -8,11 +8,12 @@
 //
 //   cadrel_picture_listen SOURCE [SECONDS]
 // Reads until SECONDS have passed (default: until SIGINT/SIGTERM). PULSE_SERVER picks the server.
+#include "../monotonic_clock.h"
+
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <pulse/pulseaudio.h>
 
 namespace {
@@ -23,13 +24,6 @@ constexpr float kQuiet = 0.01f;           // and the time before it is below thi
 constexpr long kQuietFrames = kRate / 20; // for at least 50 ms
 
 volatile std::sig_atomic_t stopRequested = 0;
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
 
 struct Listener {
     pa_mainloop *loop = nullptr;

@@ -12,6 +12,8 @@
 //   cadrel_picture_listen_pw SINK [SECONDS] [--latency FRAMES]
 // Reads until SECONDS have passed (default: until SIGINT/SIGTERM). --latency is the cycle this
 // stream asks the graph for (default 1024: no shorter than the metronome's own).
+#include "../monotonic_clock.h"
+
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -28,13 +30,6 @@ constexpr unsigned kRate = 48000;
 constexpr float kLoud = 0.05f;            // a click's first sample is well above this
 constexpr float kQuiet = 0.01f;           // and the time before it is below this
 constexpr long kQuietFrames = kRate / 20; // for at least 50 ms
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
 
 struct Listener {
     pw_main_loop *loop = nullptr;

@@ -10,6 +10,8 @@
 // NAME defaults to "Ritmolino"; X, Y (in the window) default to a pixel of the beat light that
 // no pose of the pendulum crosses (the sound frame hides the light's lower half). The window is
 // waited for up to 30 s.
+#include "../monotonic_clock.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,13 +28,6 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 bool windowGone = false;
-
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
 
 int onXError(Display *, XErrorEvent *error)
 {
