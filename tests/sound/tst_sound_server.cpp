@@ -95,9 +95,11 @@ private slots:
     {
         QTest::addColumn<int>("stopBeforeMs");
         // Stopped just after a beat, and shortly before one, when its click is in the server's
-        // queue already and must be taken back from it.
+        // queue already and must be taken back from it: before PulseAudio's null sink renders
+        // it, as that sink renders up to its latency (about 40 ms here) ahead into the monitor
+        // recorded here, and a take-back rewinds the sink but not what the recorder has.
         QTest::newRow("stop after a beat") << -5;
-        QTest::newRow("stop with a click queued") << 25;
+        QTest::newRow("stop with a click queued") << 60;
     }
 
     // Beats and a stop: as many clicks in the recording as beats said to be heard, none doubled,
