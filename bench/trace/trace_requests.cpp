@@ -2,9 +2,9 @@
 // the program's own stream on the desktop's sound server (PulseAudio or PipeWire), or SDL's
 // driver when SDL_AUDIODRIVER names one, beats at --tempo (clicks written on their frames, so
 // that a recording of the sink can be checked against the trace) for SECONDS, and prints one
-// line per piece written, "FRAMES NS HEARD_AFTER_NS": the time since the previous piece, and how
-// long after it was written its first frame is heard; "dropout" where the server said it ran
-// dry. The traces under tests/sound/traces are made with this and replayed by tst_beat_engine.
+// line per piece written, "FRAMES NS HEARD_AFTER_NS SETTLED": the time since the previous piece,
+// how long after it was written its first frame is heard, and whether the stream's word on that
+// was settled (1) or still a guess (0); "dropout" where the server said it ran dry. The traces under tests/sound/traces are made with this and replayed by tst_beat_engine.
 //
 //   cadrel_trace_requests SECONDS [--tempo BPM] > trace
 #include "platform/sound/beat_engine.h"
@@ -25,6 +25,7 @@ struct Piece {
     std::int64_t frames = 0; // 0: a dropout
     std::int64_t ns = 0;
     std::int64_t heardNs = 0;
+    bool settled = false;
 };
 
 // Passes every piece on to the beat engine, and notes it without waiting or allocating.
@@ -36,12 +37,12 @@ public:
     void fill(int output, float *out, int frames, std::int64_t firstFrame,
               std::int64_t firstHeardNs, bool settled) override
     {
-        note({frames, platform::monotonicNs(), firstHeardNs});
+        note({frames, platform::monotonicNs(), firstHeardNs, settled});
         engine_.fill(output, out, frames, firstFrame, firstHeardNs, settled);
     }
     void ranDry(int output, std::int64_t at) override
     {
-        note({0, platform::monotonicNs(), 0});
+        note({0, platform::monotonicNs(), 0, false});
         engine_.ranDry(output, at);
     }
     int rewrite(int output, std::vector<float> &out) override
@@ -59,9 +60,10 @@ public:
             if (p.frames == 0)
                 std::printf("dropout\n");
             else
-                std::printf("%lld %lld %lld\n", static_cast<long long>(p.frames),
+                std::printf("%lld %lld %lld %d\n", static_cast<long long>(p.frames),
                             static_cast<long long>(p.ns - previous),
-                            static_cast<long long>(p.heardNs < 0 ? -1 : p.heardNs - p.ns));
+                            static_cast<long long>(p.heardNs < 0 ? -1 : p.heardNs - p.ns),
+                            p.settled ? 1 : 0);
             previous = p.ns;
         }
     }

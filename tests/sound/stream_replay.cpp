@@ -42,14 +42,16 @@ Trace readTrace(const std::string &path, std::int64_t leadNs)
             trace.requests.push_back({at, 0, 0, true});
         } else if (!line.empty() && line[0] != '#') {
             std::istringstream fields(line);
-            int frames = 0;
+            int frames = 0, settled = 1;
             std::int64_t sincePrevious = 0, heardAfter = -1;
             if (!(fields >> frames >> sincePrevious) || frames <= 0)
                 return {};
             at += sincePrevious;
             if (!(fields >> heardAfter))
                 heardAfter = heardAsADevice(trace, at, leadNs);
-            trace.requests.push_back({at, frames, heardAfter, heardAfter >= 0});
+            else if (!(fields >> settled))
+                settled = 1;
+            trace.requests.push_back({at, frames, heardAfter, heardAfter >= 0, settled != 0});
         }
     }
     // A piece the stream could not time is heard just before the next one it did.
@@ -81,7 +83,8 @@ Trace steadyTrace(int frames, double seconds, std::int64_t leadNs, int rate)
 }
 
 Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites,
-              std::int64_t gapAtNs, std::int64_t extraGapNs, std::int64_t heldNs)
+              std::int64_t gapAtNs, std::int64_t extraGapNs, std::int64_t heldNs,
+              std::int64_t standInAfterNs)
 {
     platform::BeatEngine::Settings settings;
     settings.rate = trace.rate;
@@ -108,8 +111,38 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
         for (int n = engine.takeHeard(now); n > 0; --n)
             out.shownAtNs.push_back(now);
     };
+    // The stand-in (output 2) writes 50 ms ahead; its frame f is heard at standInFrom + f.
+    constexpr int kStandIn = 2;
+    constexpr std::int64_t kLookNs = 100'000'000;
+    bool standIn = false, askedSince = false;
+    std::int64_t lastAskNs = -1, standInFrom = 0, standInWritten = 0;
+    std::vector<float> silent;
+    const auto watch = [&](std::int64_t t, std::int64_t now) {
+        if (standInAfterNs < 0)
+            return;
+        if (t % kLookNs == 0) {
+            if (standIn && askedSince) {
+                engine.use(1, rewrites);
+                standIn = false;
+            } else if (!standIn && engine.running() && engine.inUse() == 1 && lastAskNs >= 0 &&
+                       t - lastAskNs > standInAfterNs) {
+                engine.use(kStandIn, true);
+                standIn = true;
+                askedSince = false;
+                standInFrom = now - standInWritten * 1'000'000'000 / trace.rate;
+            }
+        }
+        const std::int64_t due = (now - standInFrom + 50'000'000) * trace.rate / 1'000'000'000;
+        if (standIn && due > standInWritten) {
+            silent.resize(std::size_t((due - standInWritten) * kChannels));
+            engine.fill(kStandIn, silent.data(), int(due - standInWritten), standInWritten,
+                        standInFrom + standInWritten * 1'000'000'000 / trace.rate, true);
+            standInWritten = due;
+        }
+    };
     for (std::int64_t t = 0; t <= trace.lengthNs() + 1'000'000'000; t += kStepNs) {
         const std::int64_t now = kBase + t;
+        watch(t, now);
         if (!gapTaken && t >= gapAtNs) {
             // The server stalls: what it has not played yet is heard later by the gap.
             gapTaken = true;
@@ -135,6 +168,8 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             else
                 engine.setSoundOn(act.kind == Action::SoundOn, now);
             out.shownAtNs.insert(out.shownAtNs.end(), std::size_t(kept), now);
+            if (standIn)
+                engine.rewrite(kStandIn, silent); // nothing of it is heard
             const int frames = engine.rewrite(1, buffer);
             const std::size_t from = out.heard.size() - std::size_t(frames);
             for (int i = 0; i < frames; ++i) {
@@ -147,6 +182,8 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
         }
         for (; r < trace.requests.size() && trace.requests[r].atNs <= t; ++r) {
             const Trace::Request &request = trace.requests[r];
+            lastAskNs = request.atNs;
+            askedSince = true;
             if (request.frames == 0) {
                 engine.ranDry(1, -1);
                 continue;
@@ -156,7 +193,8 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
                 heard += extraGapNs;
             buffer.resize(std::size_t(request.frames * kChannels));
             const auto first = std::int64_t(out.heard.size());
-            engine.fill(1, buffer.data(), request.frames, first, request.told ? heard : -1, true);
+            engine.fill(1, buffer.data(), request.frames, first, request.told ? heard : -1,
+                        request.settled);
             for (int i = 0; i < request.frames; ++i) {
                 out.heard.push_back(buffer[std::size_t(i) * kChannels]);
                 out.heardAtNs.push_back(heard + std::int64_t(i) * 1'000'000'000 / trace.rate);

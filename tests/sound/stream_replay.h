@@ -19,6 +19,7 @@ struct Trace {
         int frames = 0;                // 0: the server said it ran dry here
         std::int64_t heardAfterNs = 0; // its first frame heard this long after
         bool told = true;              // the stream said so (not yet, at its very start)
+        bool settled = true;           // its word comes from a device that plays
     };
     std::vector<Request> requests;
     std::int64_t lengthNs() const { return requests.empty() ? 0 : requests.back().atNs; }
@@ -57,8 +58,11 @@ struct Replay {
 // again what it wrote, or not (`rewrites`). `extraGapNs` is added to the heard time of every
 // request from the one at `gapAtNs` on (the server played silence). A server that holds what it
 // will play within `heldNs` out of reach (PipeWire's cycles on their way to the sink) says so,
-// and keeps playing it whatever is written again.
+// and keeps playing it whatever is written again. With `standInAfterNs`, the output is watched
+// as the program's output manager does, every 100 ms: when it has asked for nothing that long
+// while the beat runs, a silent stand-in on the replay's clock has the beat until it asks again.
 Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites = true,
-              std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0, std::int64_t heldNs = 0);
+              std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0, std::int64_t heldNs = 0,
+              std::int64_t standInAfterNs = -1);
 
 } // namespace cadrel_test

@@ -91,6 +91,45 @@ private slots:
         expectShownWhenHeard(r, kMs);
     }
 
+    // A suspended PulseAudio sink asked for nothing for 2 s. The stand-in has the beat
+    // meanwhile, shown and silent; then the clicks come back at their times, none late or twice.
+    void aSuspendedSinkRejoinsTheBeat()
+    {
+        const Trace trace = recorded("pulseaudio-suspended.txt");
+        QVERIFY2(!trace.requests.empty(), "the trace cannot be read");
+        const std::int64_t press = 2 * kS, period = 250 * kMs, base = 1'000'000'000'000;
+        const Replay r =
+            cadrel_test::replay(trace, {{press, Action::Start, 250}, {16 * kS, Action::Stop, 0}},
+                                true, -1, 0, 0, 400 * kMs);
+        std::vector<std::vector<std::int64_t>> stretches;
+        std::int64_t previous = -1;
+        for (const std::int64_t onset : r.onsets) {
+            const std::int64_t beat = (r.heardAt(onset) - base - press + period / 2) / period;
+            QVERIFY2(std::abs(r.heardAt(onset) - base - press - beat * period) < 2 * kMs,
+                     qPrintable(QStringLiteral("click of beat %1 heard off its time").arg(beat)));
+            QVERIFY(beat > previous);
+            if (stretches.empty() || beat > previous + 1)
+                stretches.emplace_back();
+            stretches.back().push_back(onset);
+            previous = beat;
+        }
+        QCOMPARE(stretches.size(), std::size_t(2));
+        for (const auto &stretch : stretches)
+            expectOnGrid(stretch, framesOf(250));
+        // Every beat up to the last is shown once, at its time, heard or not; but one that fell
+        // due before the stand-in had the beat (it takes 0.4 s to tell a stall) is missed.
+        QVERIFY(r.stats.missed <= 2);
+        QCOMPARE(std::int64_t(r.shownAtNs.size()) + r.stats.missed, previous);
+        std::int64_t late = 0;
+        for (const std::int64_t shown : r.shownAtNs)
+            late =
+                std::max(late, std::abs(shown - base - press -
+                                        period * ((shown - base - press + period / 2) / period)));
+        QVERIFY2(late < 2 * kMs,
+                 qPrintable(QStringLiteral("a beat shown %1 ms off").arg(late / 1e6)));
+        QVERIFY(previous - std::int64_t(r.onsets.size()) >= 6); // the 2 s the sink slept
+    }
+
     void stopTakesBackWhatIsNotHeardYet_data()
     {
         QTest::addColumn<std::int64_t>("leadNs");
