@@ -86,11 +86,21 @@ drop_sinks() {
     modules=""
 }
 
+# On PipeWire the sinks are recorded natively where the server stays up (the native listener
+# stamps each buffer with the graph cycle the sink played it in; a PulseAudio client's readings
+# are off by up to a cycle there). Across a restart only the PulseAudio client connects again.
 start_recorder() { # start_recorder SINK
-    "$record" "$1.monitor" "$run_dir/rec-$1.raw" --latency-ms "$rec_latency" \
-        >"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
+    if [ "$server" = pipewire ] && [ -x "$listen_pw" ] && [ "$event" != kill ] &&
+        [ "$event" != noserver ]; then
+        XDG_RUNTIME_DIR=$srv_dir/run "$listen_pw" "$1" --latency $((rec_latency * 48)) \
+            --raw "$run_dir/rec-$1.raw" >"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
+        meta "recording $1 natively"
+    else
+        "$record" "$1.monitor" "$run_dir/rec-$1.raw" --latency-ms "$rec_latency" \
+            >"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
+        meta "recording $1"
+    fi
     bg_pids="$bg_pids $!"
-    meta "recording $1"
 }
 
 # launch NAME TEMPO X [ENV...]: starts the program (or the calibration stand-in), places its

@@ -50,6 +50,7 @@ done
 bin="$build/bin"
 record="$bin/cadrel_events_record" watch="$bin/cadrel_picture_watch"
 onsets="$bin/cadrel_program_onsets" calibrate_bin="$bin/cadrel_picture_calibrate"
+listen_pw="$bin/cadrel_picture_listen_pw" # optional: built with libpipewire-0.3-dev
 for f in "$record" "$watch" "$onsets" "$calibrate_bin"; do
     [ -x "$f" ] || { echo "missing $f: cmake --build --preset default --target $(basename "$f")" >&2; exit 1; }
 done

@@ -4,18 +4,22 @@
 //                       in (the driver's own clock), and when it was read
 //   click FRAME PEAK    a click's first frame: |sample| above the threshold after a long quiet
 //   clock graph         first: the times are the graph's, to be taken as they are
+//   segment 0 NOW       when it started (the events bench's recorder says the same)
 // A PulseAudio client can only infer when a monitor's samples were captured from the server's
 // latency answers, which on PipeWire's PulseAudio service move in whole cycles; here the graph
 // says which cycle each buffer belongs to. The stream processes on the graph's own thread, so
 // each buffer is the sink's output of the cycle it is handed over in.
 //
-//   cadrel_picture_listen_pw SINK [SECONDS] [--latency FRAMES]
+//   cadrel_picture_listen_pw SINK [SECONDS] [--latency FRAMES] [--raw FILE]
 // Reads until SECONDS have passed (default: until SIGINT/SIGTERM). --latency is the cycle this
-// stream asks the graph for (default 1024: no shorter than the metronome's own).
+// stream asks the graph for (default 1024: no shorter than the metronome's own). --raw writes
+// the samples too, s16le mono 48 kHz, as the events bench's recorder does, so that the events
+// bench can record PipeWire's sinks by the graph's clock.
 #include "../monotonic_clock.h"
 
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +40,7 @@ struct Listener {
     pw_stream *stream = nullptr;
     long long frame = 0;
     long quiet = kQuietFrames;
+    FILE *raw = nullptr;
 };
 
 void onProcess(void *userdata)
@@ -58,6 +63,11 @@ void onProcess(void *userdata)
             if (v > kLoud && l.quiet >= kQuietFrames)
                 std::printf("click %lld %.3f\n", l.frame + (long long)i, v);
             l.quiet = v < kQuiet ? l.quiet + 1 : 0;
+            if (l.raw != nullptr) {
+                const float clamped = std::fmax(-1.0f, std::fmin(1.0f, samples[i]));
+                const auto sample = std::int16_t(std::lrint(clamped * 32767.0f));
+                std::fwrite(&sample, sizeof sample, 1, l.raw);
+            }
         }
         l.frame += frames;
     }
@@ -78,19 +88,26 @@ Listener *running = nullptr;
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s SINK [SECONDS] [--latency FRAMES]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s SINK [SECONDS] [--latency FRAMES] [--raw FILE]\n", argv[0]);
         return 2;
     }
     double seconds = 0;
     int latency = 1024;
+    const char *rawPath = nullptr;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--latency") == 0 && i + 1 < argc)
             latency = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--raw") == 0 && i + 1 < argc)
+            rawPath = argv[++i];
         else
             seconds = std::atof(argv[i]);
     }
     pw_init(&argc, &argv);
     Listener l;
+    if (rawPath != nullptr && (l.raw = std::fopen(rawPath, "wb")) == nullptr) {
+        std::fprintf(stderr, "listen_pw: cannot write %s\n", rawPath);
+        return 1;
+    }
     l.loop = pw_main_loop_new(nullptr);
     running = &l;
     std::signal(SIGINT, [](int) { pw_main_loop_quit(running->loop); });
@@ -124,10 +141,12 @@ int main(int argc, char **argv)
         timespec after{time_t(seconds), long((seconds - double(time_t(seconds))) * 1e9)};
         pw_loop_update_timer(loop, timer, &after, nullptr, false);
     }
-    std::printf("clock graph\n");
+    std::printf("clock graph\nsegment 0 %lld\n", monotonicNs());
     pw_main_loop_run(l.loop);
     pw_stream_destroy(l.stream);
     pw_main_loop_destroy(l.loop);
+    if (l.raw != nullptr)
+        std::fclose(l.raw);
     pw_deinit();
     return 0;
 }
