@@ -19,7 +19,9 @@
 # Quanta (PipeWire only): default leaves the graph to choose; a number forces it with
 # `pw-metadata -n settings 0 clock.force-quantum N` for the run; change forces 256 at launch,
 # 1024 a few seconds into beating, 128 as long again later, then lets go (0), with steps of
-# (S-1)/3 s, at most 4 s, so that all three fall while it beats. The force is lifted (0) at the
+# (S-1)/3 s, at most 4 s, so that all three fall while it beats, each put off by a random part
+# of a beat (the same in a run), as another program's change falls anywhere between two clicks
+# (a step of whole beats would put every change on a click). The force is lifted (0) at the
 # end. The setting is the server's own: every graph of that server follows it meanwhile.
 # Besides the onset finder's clicks, every sound's start is listed (sound_starts.py), so that a
 # sound too soft for the finder is still counted and its spacing shown.
@@ -191,6 +193,8 @@ for server in $servers; do
                     first=$(awk -v a="$after" 'BEGIN { printf "%.2f", a / 1000 + 2 }')
                     last=$(awk -v a="$after" -v s="$seconds" 'BEGIN { printf "%.2f", a / 1000 + s - 1 }')
                     step=$(awk -v s="$seconds" 'BEGIN { t = (s - 1) / 3; if (t > 4) t = 4; printf "%.2f", t }')
+                    phase=$(awk -v r="$(od -An -N2 -tu2 /dev/urandom)" -v b="$tempo" \
+                        'BEGIN { printf "%.3f", r / 65536 * 60 / b }')
                     (
                         launched=$(now)
                         at() { # at SECONDS: sleeps until SECONDS after launch
@@ -202,7 +206,7 @@ for server in $servers; do
                         if [ "$quantum" = change ]; then
                             k=1
                             for q in 1024 128 0; do
-                                t=$(awk -v a="$after" -v s="$step" -v k="$k" 'BEGIN { printf "%.2f", a / 1000 + k * s }')
+                                t=$(awk -v a="$after" -v s="$step" -v k="$k" -v p="$phase" 'BEGIN { printf "%.3f", a / 1000 + k * s + p }')
                                 at "$t"
                                 force_quantum "$q"
                                 echo "bench.forced $q at $t s after launch" >>"$txt.schedule"
