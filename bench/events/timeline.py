@@ -1,7 +1,8 @@
 """Reads one run of the events bench into clicks on CLOCK_MONOTONIC (used by report.py).
 
 A recording's frames are put on the clock by its timeline (cadrel_events_record's "audio FRAME
-CAPTURE NOW" lines, the capture time read from timing refreshed at every read): a null sink's
+CAPTURE NOW" lines; a native PipeWire recording's lines carry each chunk's graph time, taken as
+it is, chunk by chunk; the capture time read from timing refreshed at every read): a null sink's
 frames keep pace with the clock, so within a stretch frame f is heard at f / 48 kHz plus one
 offset, the median of the readings in the stretch's first steady seconds (one reading wanders
 by milliseconds on pipewire-pulse, and they shift when the graph's quantum or rate changes,
@@ -73,7 +74,12 @@ class Recording:
         if os.path.exists(raw):
             with open(raw, "rb") as f:
                 self.samples.frombytes(f.read())
-        self.chunks = stretches(os.path.join(folder, f"rec-{sink}.txt"), len(self.samples))
+        txt = os.path.join(folder, f"rec-{sink}.txt")
+        self.chunks = stretches(txt, len(self.samples))
+        # A native PipeWire recording stamps each chunk with the graph cycle it was played in:
+        # its frames are put on the clock chunk by chunk, so frames the recorder lost (a
+        # quantum or rate change renegotiates its stream) do not move the later ones.
+        self.graph = bool(read_lines(txt, "clock"))
         self.frames = [c[0] for c in self.chunks]
         self.offsets = {}
         self.lost = [(int(f), int(t)) for f, t in read_lines(os.path.join(folder, f"rec-{sink}.txt"), "lost")]
@@ -85,6 +91,10 @@ class Recording:
     def offset(self, frame):
         """When frame 0 was heard, by the stretch's capture readings (their median); by the
         earliest arrival where there are none."""
+        if self.graph and self.chunks:
+            chunk = self.chunks[max(0, bisect.bisect_right(self.frames, frame) - 1)]
+            if chunk[1] is not None:
+                return chunk[1]
         s = self.stretch_of(frame)
         if s not in self.offsets:
             part = [c for c in self.chunks if c[3] == s]

@@ -116,7 +116,7 @@ int main(int argc, char **argv)
     pw_properties *props = pw_properties_new(
         PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE,
         "Production", PW_KEY_STREAM_CAPTURE_SINK, "true", PW_KEY_TARGET_OBJECT, argv[1],
-        PW_KEY_NODE_LATENCY, cycle.c_str(), nullptr);
+        PW_KEY_NODE_LATENCY, cycle.c_str(), PW_KEY_NODE_DONT_RECONNECT, "true", nullptr);
     l.stream = pw_stream_new_simple(pw_main_loop_get_loop(l.loop), "picture bench listener", props,
                                     &kEvents, &l);
     std::uint8_t buffer[1024];
