@@ -51,6 +51,10 @@ private slots:
             << at1024 << core::kFastestTempo << 1.0 << 2 << 0;
         QTest::newRow("PipeWire, graph from 256 to 1024 to 128, 240")
             << changing << 240 << 1.0 << 2 << 2;
+        QTest::newRow("PipeWire, stream moved to another sink and back, 240")
+            << recorded("pipewire-moved.txt") << 240 << 1.0 << 2 << 0;
+        QTest::newRow("PipeWire, graph from 48000 to 44100 and back, 240")
+            << recorded("pipewire-rate-changes.txt") << 240 << 1.0 << 2 << 0;
     }
 
     void keepsEveryClickOnItsFrame()
