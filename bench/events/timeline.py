@@ -1,8 +1,8 @@
 """Reads one run of the events bench into clicks on CLOCK_MONOTONIC (used by report.py).
 
 A recording's frames are put on the clock by its timeline (cadrel_events_record's "audio FRAME
-CAPTURE NOW" lines; a native PipeWire recording's lines carry each chunk's graph time, taken as
-it is, chunk by chunk; the capture time read from timing refreshed at every read): a null sink's
+CAPTURE NOW" lines, the capture time read from timing refreshed at every read; a native
+PipeWire recording's lines carry each chunk's graph time instead, taken chunk by chunk): a null sink's
 frames keep pace with the clock, so within a stretch frame f is heard at f / 48 kHz plus one
 offset, the median of the readings in the stretch's first steady seconds (one reading wanders
 by milliseconds on pipewire-pulse, and they shift when the graph's quantum or rate changes,
@@ -82,7 +82,7 @@ class Recording:
         self.graph = bool(read_lines(txt, "clock"))
         self.frames = [c[0] for c in self.chunks]
         self.offsets = {}
-        self.lost = [(int(f), int(t)) for f, t in read_lines(os.path.join(folder, f"rec-{sink}.txt"), "lost")]
+        self.lost = [(int(f), int(t)) for f, t in read_lines(txt, "lost")]
 
     def stretch_of(self, frame):
         i = max(0, bisect.bisect_right(self.frames, frame) - 1)

@@ -3,9 +3,10 @@
 WATCH holds "picture NS COLOUR" lines (the beat light changed colour at NS), LISTEN holds
 "audio FRAME NS NOW" lines (a chunk's first frame, its capture time by the server, when it was
 read) and "click FRAME PEAK" lines; with a "clock graph" line, the chunks' times are the
-graph cycles the sink played them in, and are taken as they are. All times are CLOCK_MONOTONIC nanoseconds. A click's time
-is its frame mapped to the clock as click_times() says. Each click is paired with the nearest colour change within 0.45 of a
-beat; the offset is picture minus click (positive: the picture comes late).
+graph cycles the sink played them in, and are taken as they are. All times are CLOCK_MONOTONIC
+nanoseconds. A click's time is its frame mapped to the clock as click_times() says. Each click
+is paired with the nearest colour change within 0.45 of a beat; the offset is picture minus
+click (positive: the picture comes late).
 With CALIBRATION (the stand-in's own "shown"/"heard" lines) it also prints how far the measured
 offsets are from the ones the stand-in made, and which side the difference comes from."""
 

@@ -4,7 +4,8 @@
 // that a recording of the sink can be checked against the trace) for SECONDS, and prints one
 // line per piece written, "FRAMES NS HEARD_AFTER_NS SETTLED": the time since the previous piece,
 // how long after it was written its first frame is heard, and whether the stream's word on that
-// was settled (1) or still a guess (0); "dropout" where the server said it ran dry. The traces under tests/sound/traces are made with this and replayed by tst_beat_engine.
+// was settled (1) or still a guess (0); "dropout" where the server said it ran dry. The traces
+// under tests/sound/traces are made with this and replayed by tst_beat_engine.
 //
 //   cadrel_trace_requests SECONDS [--tempo BPM] > trace
 #include "platform/sound/beat_engine.h"
