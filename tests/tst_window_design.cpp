@@ -1,15 +1,13 @@
 // The window as designed: where it opens, its texts, fonts and colours, and the state the user
 // finds at program start. (How the controls show and stack on screen is tst_look's, on a real
 // X server.)
-#include "core/tempo_rules.h"
-#include "platform/buttons.h"
-#include "platform/slider.h"
-#include "platform/text_box.h"
 #include "window/control_factory.h"
 #include "window_fixture.h"
 
 #include <algorithm>
 #include <QFontInfo>
+#include <QLineEdit>
+#include <QRadioButton>
 
 class WindowDesignTest : public QObject
 {
@@ -26,29 +24,16 @@ private slots:
     }
     void cleanup() { p.reset(); }
 
+    // What no other test reads: the captions and texts a screen reader reads are
+    // tst_window_access's, the tempo's first value tst_tempo_box's.
     void startsInTheDesignState()
     {
         // (6180, 345) and 5280 by 7995 twips, 15 to a pixel.
         QCOMPARE(p->window.geometry(), QRect(412, 23, 352, 533));
         QCOMPARE(p->window.windowTitle(), "Ritmolino");
-        QCOMPARE(p->shown("Label1"), "0");
-        QCOMPARE(p->shown("Label2"), "Tot. Battiti:");
-        QCOMPARE(p->shown("Label3"), "Max");
-        QCOMPARE(p->shown("Label4"), "Min");
-        QCOMPARE(p->widget<platform::TextBox>("Text2")->text(),
-                 QString::number(core::kSlowestTempo));
-        QCOMPARE(p->widget<QSlider>("Slider1")->value(), core::kSlowestTempo);
         QCOMPARE(child("Slider1")->geometry(), QRect(8, 32, 321, 42));
-        QVERIFY(p->widget<QRadioButton>("Op1")->isChecked());
-        QVERIFY(!p->widget<QRadioButton>("Op2")->isChecked());
-        QCOMPARE(p->widget<window::Frame>("Frame3")->caption(), "Bpm");
-        QCOMPARE(p->widget<QPushButton>("cmdAbilitaDisabilita")->text(), "&Abilita");
-        QCOMPARE(QApplication::focusWidget(), child("cmdAbilitaDisabilita"));
         QCOMPARE(p->widget<window::Frame>("Frame1")->caption(), "Suono: ");
-        QCOMPARE(p->widget<QRadioButton>("Op1")->text(), "Suono");
-        QCOMPARE(p->widget<QRadioButton>("Op2")->text(), "No Suono");
         QCOMPARE(child("Frame3")->toolTip(), "Battiti per minuto");
-        QCOMPARE(child("Text2")->toolTip(), "Inserire i Bpm - Max 240");
         QCOMPARE(p->widget<QLineEdit>("Text2")->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     }
 
