@@ -134,12 +134,11 @@ private slots:
         QTest::addColumn<int>("set");
         QTest::addColumn<int>("tempo");
         QTest::addColumn<QString>("box");
-        const int slowest = core::kSlowestTempo, fastest = core::kFastestTempo;
+        // A tempo out of the range is clamped by the metronome (tst_metronome); the window shows
+        // what the metronome has.
         QTest::newRow("within the range") << "" << 120 << 120 << "120";
-        QTest::newRow("above the range: the fastest")
-            << "" << fastest + 100 << fastest << QString::number(fastest);
-        QTest::newRow("below the range: the slowest")
-            << "90" << 0 << slowest << QString::number(slowest);
+        QTest::newRow("below the range, over a typed tempo")
+            << "90" << 0 << core::kSlowestTempo << QString::number(core::kSlowestTempo);
         QTest::newRow("a red box is mended") << "9" << 100 << 100 << "100";
     }
     void aTempoSetOnTheMetronomeShowsEverywhere()
