@@ -121,7 +121,7 @@ private slots:
         cadrel_test::writeFile(noCards, {});
         qputenv("ALSA_CONFIG_PATH", QByteArray::fromStdString(noCards));
         cadrel_test::StderrCapture capture(dir_.filePath("stderr.txt").toStdString());
-        int attempts = 0, beats = 0;
+        int attempts = 0;
         double elapsed = 0;
         {
             platform::Sound sound;
@@ -141,13 +141,11 @@ private slots:
             sound.stop(Clock::now());
             elapsed = std::chrono::duration<double>(Clock::now() - start).count();
             attempts = sound.stats().output.openAttempts;
-            beats = int(heard.count());
             QVERIFY(!sound.stats().output.deviceOpen);
         }
         const std::string text = capture.text();
         QVERIFY2(attempts >= 2 && attempts <= 2 + int(elapsed),
                  qPrintable(QString::number(attempts)));
-        QVERIFY(beats >= 8);
         QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1);
         QVERIFY2(text.find("nessun server audio ha risposto") != std::string::npos &&
                      text.find("SDL_AUDIODRIVER") != std::string::npos,
