@@ -12,45 +12,45 @@
 
 namespace cadrel_test {
 
+// Appends `v` in `n` bytes, little-endian, and `text` as its characters.
+inline void putLe(std::vector<std::uint8_t> &out, std::uint32_t v, int n = 4)
+{
+    for (int i = 0; i < n; ++i)
+        out.push_back(std::uint8_t(v >> (8 * i)));
+}
+inline void putText(std::vector<std::uint8_t> &out, const char *text)
+{
+    out.insert(out.end(), text, text + std::strlen(text));
+}
+
 // Builds a RIFF/WAVE file in memory: `tag` 1 for PCM, 3 for float, 0xFFFE for the extensible
 // header (with `subTag` as its sub-format); `data` holds the sample bytes as they go on disk.
 inline std::vector<std::uint8_t> waveBytes(int tag, int channels, int rate, int bits,
                                            const std::vector<std::uint8_t> &data, int subTag = 1)
 {
     std::vector<std::uint8_t> out;
-    auto put = [&out](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            out.push_back(std::uint8_t(v >> (8 * i)));
-    };
-    auto text = [&out](const char *s) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back(std::uint8_t(s[i]));
-    };
     const bool extensible = tag == 0xFFFE;
     const std::uint32_t fmtSize = extensible ? 40 : 16;
-    text("RIFF");
-    put(std::uint32_t(4 + 8 + fmtSize + 8 + data.size()), 4);
-    text("WAVE");
-    text("fmt ");
-    put(fmtSize, 4);
-    put(std::uint32_t(tag), 2);
-    put(std::uint32_t(channels), 2);
-    put(std::uint32_t(rate), 4);
-    put(std::uint32_t(rate * channels * bits / 8), 4);
-    put(std::uint32_t(channels * bits / 8), 2);
-    put(std::uint32_t(bits), 2);
+    putText(out, "RIFF");
+    putLe(out, std::uint32_t(4 + 8 + fmtSize + 8 + data.size()));
+    putText(out, "WAVEfmt ");
+    putLe(out, fmtSize);
+    putLe(out, std::uint32_t(tag), 2);
+    putLe(out, std::uint32_t(channels), 2);
+    putLe(out, std::uint32_t(rate));
+    putLe(out, std::uint32_t(rate * channels * bits / 8));
+    putLe(out, std::uint32_t(channels * bits / 8), 2);
+    putLe(out, std::uint32_t(bits), 2);
     if (extensible) {
-        put(22, 2);                    // extension size
-        put(std::uint32_t(bits), 2);   // valid bits
-        put(0, 4);                     // channel mask
-        put(std::uint32_t(subTag), 2); // sub-format GUID, starting with the format tag
-        const std::uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-        for (const std::uint8_t b : rest)
-            out.push_back(b);
+        putLe(out, 22, 2);                    // extension size
+        putLe(out, std::uint32_t(bits), 2);   // valid bits
+        putLe(out, 0);                        // channel mask
+        putLe(out, std::uint32_t(subTag), 2); // sub-format GUID, starting with the format tag
+        out.insert(out.end(), {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00,
+                               0x38, 0x9B, 0x71});
     }
-    text("data");
-    put(std::uint32_t(data.size()), 4);
+    putText(out, "data");
+    putLe(out, std::uint32_t(data.size()));
     out.insert(out.end(), data.begin(), data.end());
     return out;
 }
@@ -73,20 +73,12 @@ inline std::vector<std::uint8_t> wave16(int rate, const std::vector<float> &samp
 inline std::vector<std::uint8_t> withChunkBeforeData(std::vector<std::uint8_t> wave, bool list,
                                                      std::uint32_t size)
 {
-    auto le32 = [](std::uint32_t v) {
-        return std::vector<std::uint8_t>{std::uint8_t(v), std::uint8_t(v >> 8),
-                                         std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
-    };
-    auto append = [](std::vector<std::uint8_t> &to, const std::vector<std::uint8_t> &bytes) {
-        to.insert(to.end(), bytes.begin(), bytes.end());
-    };
-    std::vector<std::uint8_t> chunk{'J', 'U', 'N', 'K'};
-    if (list)
-        chunk = {'L', 'I', 'S', 'T'};
-    append(chunk, le32(size));
+    std::vector<std::uint8_t> chunk;
+    putText(chunk, list ? "LIST" : "JUNK");
+    putLe(chunk, size);
     if (list) {
-        append(chunk, {'I', 'N', 'F', 'O', 'I', 'C', 'M', 'T'});
-        append(chunk, le32(size - 12));
+        putText(chunk, "INFOICMT");
+        putLe(chunk, size - 12);
     }
     chunk.resize(8 + size + (size & 1), 'm');
     std::size_t at = 12;
@@ -94,8 +86,8 @@ inline std::vector<std::uint8_t> withChunkBeforeData(std::vector<std::uint8_t> w
         at += 8 + (std::size_t(wave[at + 4]) | std::size_t(wave[at + 5]) << 8 |
                    std::size_t(wave[at + 6]) << 16 | std::size_t(wave[at + 7]) << 24);
     wave.insert(wave.begin() + std::ptrdiff_t(at), chunk.begin(), chunk.end());
-    const auto riff = le32(std::uint32_t(wave.size() - 8));
-    std::copy(riff.begin(), riff.end(), wave.begin() + 4);
+    for (int i = 0; i < 4; ++i) // the RIFF chunk's size
+        wave[4 + i] = std::uint8_t((wave.size() - 8) >> (8 * i));
     return wave;
 }
 
