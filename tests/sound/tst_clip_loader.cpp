@@ -109,14 +109,14 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("why");
-        auto row = [](const char *name, const char *kind, const char *why) {
-            QTest::newRow(name) << QString(kind) << QString(why);
-        };
         // One of each way a look fails: no file, no regular file, no sound read from it. (What
         // each kind of file is called is tst_click_file's.)
-        row("missing", "missing", "non esiste");
-        row("a named pipe nobody writes to", "pipe", "pipe");
-        row("not a sound file", "text", "non è un file audio leggibile (");
+        QTest::newRow("missing") << "missing"
+                                 << "non esiste";
+        QTest::newRow("a named pipe nobody writes to") << "pipe"
+                                                       << "pipe";
+        QTest::newRow("not a sound file") << "text"
+                                          << "non è un file audio leggibile (";
     }
 
     // Nothing ends the program or holds the loader: the beep, and one line saying why.

@@ -31,19 +31,6 @@ std::vector<float> clickSamples()
     return s;
 }
 
-// Routes the next Sound to the disk driver, writing to `file`.
-void useDiskDriver(const QString &file)
-{
-    qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", file.toLocal8Bit());
-}
-
-// The first channel of what the disk driver wrote (stereo floats).
-std::vector<float> recorded(const QString &file)
-{
-    return cadrel_test::readRaw(file.toStdString(), "f32le", 2);
-}
-
 } // namespace
 
 class TestSoundDisk : public QObject
@@ -72,7 +59,8 @@ private slots:
         const std::vector<float> click = clickSamples();
         cadrel_test::writeFile(path, cadrel_test::wave16(48000, click));
         const QString file = dir_.filePath("beats.raw");
-        useDiskDriver(file);
+        qputenv("SDL_AUDIODRIVER", "disk");
+        qputenv("SDL_DISKAUDIOFILE", file.toLocal8Bit());
         platform::Sound sound;
         QSignalSpy heard(&sound, &platform::Sound::heard);
         sound.prepare(path);
@@ -86,7 +74,8 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(int(heard.count()), beats);
 
-        const auto samples = recorded(file);
+        // The first channel of what the disk driver wrote, stereo floats.
+        const auto samples = cadrel_test::readRaw(file.toStdString(), "f32le", 2);
         const auto onsets = cadrel_test::findOnsets(samples, 0.3f, 48000 / 50);
         QCOMPARE(int(onsets.size()), beats);
         QCOMPARE(int(sound.stats().beats.onsets.size()), beats);
