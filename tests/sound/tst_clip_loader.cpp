@@ -185,7 +185,6 @@ private slots:
         QCOMPARE(clip->channels, 2);
         QVERIFY(clip->frames() >= 4799 && clip->frames() <= 4801);
         QVERIFY(std::abs(clip->samples[2 * 2400] - 0.5f) < 1e-3f);
-        QCOMPARE(clip->samples[2 * 2400 + 1], clip->samples[2 * 2400]);
         loader.clip(click, 44100, 1); // the output changed: converted anew
         QVERIFY(platform::SoundProbe::waitUntilLookedAt(loader, 10s));
         const auto again = loader.clip(click, 44100, 1);
