@@ -26,6 +26,7 @@ namespace {
 struct Heard {
     int beats = 0;  // said to be heard
     int pauses = 0; // times the machine held the server up and the stand-in kept the beat
+    std::chrono::milliseconds stopLate{0}; // the stop was done this long after it was meant
     std::vector<float> mono;
     std::vector<double> onsets;
 };
@@ -55,6 +56,7 @@ void beatAndStop(int stopBeforeMs, Heard &heardOut)
     QTest::qWait(2000); // a new recording wakes slowly
     sound->start(Clock::now(), 250);
     QTRY_VERIFY_WITH_TIMEOUT(heard.count() >= 6, 20000);
+    QCOMPARE(sinkState(), "RUNNING"); // asked before the stop is timed: pactl takes a while
     std::optional<std::int64_t> next;
     QTRY_VERIFY_WITH_TIMEOUT(
         (next = platform::SoundProbe::engine(*sound).nextHeardNs()).has_value(), 5000);
@@ -62,8 +64,9 @@ void beatAndStop(int stopBeforeMs, Heard &heardOut)
                                           std::chrono::milliseconds(stopBeforeMs));
     while (Clock::now() < stopAt)
         QTest::qWait(1);
-    QCOMPARE(sinkState(), "RUNNING");
     sound->stop(Clock::now());
+    heardOut.stopLate =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stopAt);
     heardOut.beats = int(heard.count());
     QTest::qWait(1500);
     recording.stop();
@@ -104,7 +107,9 @@ private slots:
 
     // Beats and a stop: as many clicks in the recording as beats said to be heard, none doubled,
     // and silence after the stop. Where the machine held the server up so long that the beat went
-    // on without it, the beats said meanwhile were not heard, and the run is made again.
+    // on without it, the beats said meanwhile were not heard; where it delayed the stop until the
+    // sink had rendered the queued click into the monitor, the recording has it though the sink
+    // was rewound. Either way the run is made again.
     void everyBeatSaidIsHeardOnce()
     {
         QFETCH(int, stopBeforeMs);
@@ -114,8 +119,10 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
             const auto &onsets = heard.onsets;
+            const bool stopLate =
+                stopBeforeMs > 0 && heard.stopLate > std::chrono::milliseconds(10);
             QVERIFY(!onsets.empty());
-            QVERIFY(int(onsets.size()) <= heard.beats); // none heard that was not said
+            QVERIFY(stopLate || int(onsets.size()) <= heard.beats); // none heard that was not said
             for (std::size_t k = 1; k < onsets.size(); ++k)
                 QVERIFY(onsets[k] - onsets[k - 1] > 6000); // none twice
             // Nothing after the last click has died away but silence.
@@ -123,13 +130,14 @@ private slots:
             QVERIFY(heard.mono.size() > quiet + 24000);
             for (std::size_t i = quiet; i < heard.mono.size(); ++i)
                 QVERIFY2(std::abs(heard.mono[i]) < 1e-3f, qPrintable(QString::number(i - quiet)));
-            if (heard.pauses == 0) {
+            if (heard.pauses == 0 && !stopLate) {
                 QCOMPARE(int(onsets.size()), heard.beats);
                 return;
             }
-            qWarning("attempt %d: the machine held the server up; again", attempt);
+            qWarning("attempt %d: the machine held the server up, or the stop %lld ms; again",
+                     attempt, static_cast<long long>(heard.stopLate.count()));
         }
-        QSKIP("the machine held the server up in every attempt");
+        QSKIP("the machine held the server up, or delayed the stop, in every attempt");
     }
 
     // The server held up for a second while the metronome beats (stopped in a debugger, a busy
