@@ -1,7 +1,9 @@
 #include "stream_replay.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace cadrel_test {
@@ -38,20 +40,39 @@ Trace readTrace(const std::string &path, std::int64_t leadNs)
             std::istringstream header(line);
             std::string hash, output, rate;
             header >> hash >> output >> trace.output >> rate >> trace.rate;
-        } else if (line == "dropout") {
-            trace.requests.push_back({at, 0, 0, true});
-        } else if (!line.empty() && line[0] != '#') {
+        } else if (!line.empty() && line[0] != '#' && line != "begin") {
             std::istringstream fields(line);
-            int frames = 0, settled = 1;
-            std::int64_t sincePrevious = 0, heardAfter = -1;
-            if (!(fields >> frames >> sincePrevious) || frames <= 0)
-                return {};
-            at += sincePrevious;
-            if (!(fields >> heardAfter))
-                heardAfter = heardAsADevice(trace, at, leadNs);
-            else if (!(fields >> settled))
-                settled = 1;
-            trace.requests.push_back({at, frames, heardAfter, heardAfter >= 0, settled != 0});
+            std::string first;
+            fields >> first;
+            int output = 1, number = 0;
+            std::int64_t sincePrevious = 0;
+            if (first == "dropout") {
+                if (fields >> number)
+                    output = number;
+                trace.requests.push_back({at, 0, 0, true, true, output});
+            } else if (first == "opened" || first == "lost") {
+                int rewrites = 0;
+                if (!(fields >> output >> sincePrevious) ||
+                    (first == "opened" && !(fields >> rewrites)))
+                    return {};
+                at += sincePrevious;
+                trace.moves.push_back({at, output, first == "opened", rewrites != 0});
+            } else {
+                int settled = 1;
+                std::int64_t heardAfter = -1;
+                const int frames = std::atoi(first.c_str());
+                if (!(fields >> sincePrevious) || frames <= 0)
+                    return {};
+                at += sincePrevious;
+                if (!(fields >> heardAfter))
+                    heardAfter = heardAsADevice(trace, at, leadNs);
+                else if (!(fields >> settled))
+                    settled = 1;
+                else if (fields >> number)
+                    output = number;
+                trace.requests.push_back(
+                    {at, frames, heardAfter, heardAfter >= 0, settled != 0, output});
+            }
         }
     }
     // A piece the stream could not time is heard just before the next one it did.
@@ -62,7 +83,7 @@ Trace readTrace(const std::string &path, std::int64_t leadNs)
         std::int64_t after = leadNs;
         for (std::size_t j = i + 1; j < trace.requests.size(); ++j) {
             const auto &next = trace.requests[j];
-            if (next.frames > 0 && next.told) {
+            if (next.frames > 0 && next.told && next.output == r.output) {
                 after = next.atNs + next.heardAfterNs -
                         std::int64_t(r.frames) * 1'000'000'000 / trace.rate - r.atNs;
                 break;
@@ -75,7 +96,9 @@ Trace readTrace(const std::string &path, std::int64_t leadNs)
 
 Trace steadyTrace(int frames, double seconds, std::int64_t leadNs, int rate)
 {
-    Trace trace{"steady", rate, {}};
+    Trace trace;
+    trace.output = "steady";
+    trace.rate = rate;
     const double cycleNs = 1e9 * frames / rate;
     for (int k = 0; k * cycleNs < seconds * 1e9; ++k)
         trace.requests.push_back({std::int64_t(k * cycleNs), frames, leadNs, true});
@@ -96,7 +119,6 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
     click->channels = kChannels;
     click->samples.assign(std::size_t(kChannels * trace.rate / 1000), 1.0f);
     engine.setClip(click);
-    engine.use(1, rewrites);
 
     Replay out;
     std::vector<float> buffer;
@@ -111,38 +133,66 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
         for (int n = engine.takeHeard(now); n > 0; --n)
             out.shownAtNs.push_back(now);
     };
-    // The stand-in (output 2) writes 50 ms ahead; its frame f is heard at standInFrom + f.
-    constexpr int kStandIn = 2;
-    constexpr std::int64_t kLookNs = 100'000'000;
-    bool standIn = false, askedSince = false;
-    std::int64_t lastAskNs = -1, standInFrom = 0, standInWritten = 0;
-    std::vector<float> silent;
-    const auto watch = [&](std::int64_t t, std::int64_t now) {
-        if (standInAfterNs < 0)
-            return;
-        if (t % kLookNs == 0) {
-            if (standIn && askedSince) {
-                engine.use(1, rewrites);
-                standIn = false;
-            } else if (!standIn && engine.running() && engine.inUse() == 1 && lastAskNs >= 0 &&
-                       t - lastAskNs > standInAfterNs) {
-                engine.use(kStandIn, true);
-                standIn = true;
-                askedSince = false;
-                standInFrom = now - standInWritten * 1'000'000'000 / trace.rate;
-            }
+    // The output manager: it makes the trace's moves, and looks at the stream in use (`live`,
+    // -1: none) every 100 ms, for a pause.
+    constexpr int kStandIn = 0;
+    constexpr std::int64_t kLookNs = 100'000'000, kTickNs = 10'000'000, kS = 1'000'000'000;
+    int live = trace.moves.empty() ? 1 : -1;
+    bool liveRewrites = rewrites, paused = false, askedSince = false;
+    std::int64_t lastAskNs = -1;
+    std::size_t m = 0;
+    engine.use(live < 0 ? kStandIn : live, live < 0 || rewrites);
+    const auto manage = [&](std::int64_t t) {
+        for (; m < trace.moves.size() && trace.moves[m].atNs <= t; ++m) {
+            const Trace::Move &move = trace.moves[m];
+            if (!move.opened && move.output != live)
+                continue;
+            live = move.opened ? move.output : -1;
+            liveRewrites = move.rewrites;
+            engine.use(move.opened ? live : kStandIn, move.opened ? liveRewrites : true);
+            paused = false;
+            lastAskNs = -1;
         }
-        const std::int64_t due = (now - standInFrom + 50'000'000) * trace.rate / 1'000'000'000;
-        if (standIn && due > standInWritten) {
-            silent.resize(std::size_t((due - standInWritten) * kChannels));
-            engine.fill(kStandIn, silent.data(), int(due - standInWritten), standInWritten,
-                        standInFrom + standInWritten * 1'000'000'000 / trace.rate, true);
-            standInWritten = due;
+        if (standInAfterNs < 0 || live < 0 || t % kLookNs != 0)
+            return;
+        if (paused && askedSince) {
+            engine.use(live, liveRewrites);
+            paused = false;
+        } else if (!paused && engine.running() && engine.inUse() == live && lastAskNs >= 0 &&
+                   t - lastAskNs > standInAfterNs) {
+            engine.use(kStandIn, true);
+            paused = true;
+            askedSince = false;
         }
     };
+    // The stand-in, as the program's: while the engine wants it, it writes up to 50 ms ahead of
+    // its clock, every 10 ms; each spell of writing starts its clock anew.
+    std::int64_t spellFrom = 0, spellBase = 0, standInWritten = 0;
+    std::vector<float> silent;
+    const auto standIn = [&](std::int64_t t, std::int64_t now) {
+        if (t % kTickNs != 0)
+            return;
+        if (!engine.wanted(kStandIn) || engine.idle(kStandIn, now)) {
+            spellFrom = 0;
+            return;
+        }
+        if (spellFrom == 0) {
+            spellFrom = now;
+            spellBase = standInWritten;
+        }
+        const std::int64_t due = spellBase + (now - spellFrom) * trace.rate / kS + trace.rate / 20;
+        if (due <= standInWritten)
+            return;
+        silent.resize(std::size_t((due - standInWritten) * kChannels));
+        engine.fill(kStandIn, silent.data(), int(due - standInWritten), standInWritten,
+                    spellFrom + (standInWritten - spellBase) * kS / trace.rate, true);
+        standInWritten = due;
+    };
+    std::map<int, std::int64_t> written; // frames of each stream
     for (std::int64_t t = 0; t <= trace.lengthNs() + 1'000'000'000; t += kStepNs) {
         const std::int64_t now = kBase + t;
-        watch(t, now);
+        manage(t);
+        standIn(t, now);
         if (!gapTaken && t >= gapAtNs) {
             // The server stalls: what it has not played yet is heard later by the gap.
             gapTaken = true;
@@ -168,9 +218,9 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             else
                 engine.setSoundOn(act.kind == Action::SoundOn, now);
             out.shownAtNs.insert(out.shownAtNs.end(), std::size_t(kept), now);
-            if (standIn)
+            if (engine.wanted(kStandIn))
                 engine.rewrite(kStandIn, silent); // nothing of it is heard
-            const int frames = engine.rewrite(1, buffer);
+            const int frames = live < 0 ? 0 : engine.rewrite(live, buffer);
             const std::size_t from = out.heard.size() - std::size_t(frames);
             for (int i = 0; i < frames; ++i) {
                 if (out.heardAtNs[from + std::size_t(i)] <= now)
@@ -182,19 +232,22 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
         }
         for (; r < trace.requests.size() && trace.requests[r].atNs <= t; ++r) {
             const Trace::Request &request = trace.requests[r];
-            lastAskNs = request.atNs;
-            askedSince = true;
+            if (request.output == live) {
+                lastAskNs = request.atNs;
+                askedSince = true;
+            }
             if (request.frames == 0) {
-                engine.ranDry(1, -1);
+                engine.ranDry(request.output, -1);
                 continue;
             }
             std::int64_t heard = kBase + request.atNs + request.heardAfterNs;
             if (gapAtNs >= 0 && request.atNs >= gapAtNs)
                 heard += extraGapNs;
             buffer.resize(std::size_t(request.frames * kChannels));
-            const auto first = std::int64_t(out.heard.size());
-            engine.fill(1, buffer.data(), request.frames, first, request.told ? heard : -1,
-                        request.settled);
+            const std::int64_t first = written[request.output];
+            written[request.output] += request.frames;
+            engine.fill(request.output, buffer.data(), request.frames, first,
+                        request.told ? heard : -1, request.settled);
             for (int i = 0; i < request.frames; ++i) {
                 out.heard.push_back(buffer[std::size_t(i) * kChannels]);
                 out.heardAtNs.push_back(heard + std::int64_t(i) * 1'000'000'000 / trace.rate);

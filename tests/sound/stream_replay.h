@@ -2,6 +2,7 @@
 
 #include "platform/sound/beat_engine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,9 +21,23 @@ struct Trace {
         std::int64_t heardAfterNs = 0; // its first frame heard this long after
         bool told = true;              // the stream said so (not yet, at its very start)
         bool settled = true;           // its word comes from a device that plays
+        int output = 1;                // the stream's number
     };
     std::vector<Request> requests;
-    std::int64_t lengthNs() const { return requests.empty() ? 0 : requests.back().atNs; }
+    // In a trace of the program's output manager: when it gave a stream the beat (opened) or
+    // gave it up. Without any, stream 1 has the beat throughout.
+    struct Move {
+        std::int64_t atNs = 0;
+        int output = 0;
+        bool opened = false;
+        bool rewrites = false;
+    };
+    std::vector<Move> moves;
+    std::int64_t lengthNs() const
+    {
+        const std::int64_t last = requests.empty() ? 0 : requests.back().atNs;
+        return moves.empty() ? last : std::max(last, moves.back().atNs);
+    }
 };
 // Reads a trace; an empty one when the file is missing or damaged. Where the heard times were
 // not recorded, the frames are heard as a device plays them, from `leadNs` after the first
@@ -58,9 +73,11 @@ struct Replay {
 // again what it wrote, or not (`rewrites`). `extraGapNs` is added to the heard time of every
 // request from the one at `gapAtNs` on (the server played silence). A server that holds what it
 // will play within `heldNs` out of reach (PipeWire's cycles on their way to the sink) says so,
-// and keeps playing it whatever is written again. With `standInAfterNs`, the output is watched
-// as the program's output manager does, every 100 ms: when it has asked for nothing that long
-// while the beat runs, a silent stand-in on the replay's clock has the beat until it asks again.
+// and keeps playing it whatever is written again. The output manager's moves in the trace are
+// made at their times; and with `standInAfterNs`, the output is watched as the manager does,
+// every 100 ms: when it has asked for nothing that long while the beat runs, the silent stand-in
+// has the beat until it asks again. The stand-in writes as the program's does, on the replay's
+// clock.
 Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites = true,
               std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0, std::int64_t heldNs = 0,
               std::int64_t standInAfterNs = -1);
