@@ -55,6 +55,16 @@ private slots:
             << recorded("pipewire-moved.txt") << 240 << 1.0 << 2 << 0;
         QTest::newRow("PipeWire, graph from 48000 to 44100 and back, 240")
             << recorded("pipewire-rate-changes.txt") << 240 << 1.0 << 2 << 0;
+        QTest::newRow("PipeWire, default sink changed and back, 240")
+            << recorded("pipewire-default-changed.txt") << 240 << 1.0 << 2 << 0;
+        QTest::newRow("PipeWire, a second instance on the sink, 240")
+            << recorded("pipewire-second-instance.txt") << 240 << 1.0 << 2 << 0;
+        QTest::newRow("PulseAudio, stream moved to another sink and back, 240")
+            << recorded("pulseaudio-moved.txt") << 240 << 2.5 << 2 << 0;
+        QTest::newRow("PulseAudio, default sink changed and back, 240")
+            << recorded("pulseaudio-default-changed.txt") << 240 << 2.5 << 2 << 0;
+        QTest::newRow("PulseAudio, a second instance on the sink, 240")
+            << recorded("pulseaudio-second-instance.txt") << 240 << 2.5 << 2 << 0;
     }
 
     void keepsEveryClickOnItsFrame()
