@@ -16,13 +16,12 @@
 //   cadrel_trace_requests SECONDS [--tempo BPM] [--manager] > trace
 #include "platform/sound/beat_engine.h"
 #include "platform/sound/output_manager.h"
-#include "platform/sound/pulse_stream.h"
-#include "platform/sound/sdl_stream.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -193,22 +192,11 @@ int main(int argc, char *argv[])
     click->samples.assign(2 * 240, 0.5f);
     engine->setClip(click);
     Tracer tracer(*engine);
-    const char *chosen = std::getenv("SDL_AUDIODRIVER");
-    const bool sdl = chosen != nullptr && *chosen != '\0';
-    // The outputs the program tries, in its order.
-    const auto streams = [&] {
-        std::vector<std::unique_ptr<platform::OutputStream>> made;
-        if (!sdl)
-            made.push_back(std::make_unique<platform::PulseStream>(settings));
-        made.push_back(std::make_unique<platform::SdlStream>(
-            settings.rate, settings.sdlBufferFrames, sdl ? nullptr : "alsa"));
-        return made;
-    };
     if (managed) {
         tracer.note({Piece::Begin, 0, platform::monotonicNs(), 0, false, 0});
         platform::OutputManager manager(engine, settings, [&] {
             std::vector<std::unique_ptr<platform::OutputStream>> traced;
-            for (auto &stream : streams())
+            for (auto &stream : platform::defaultOutputs(settings))
                 traced.push_back(std::make_unique<TracedStream>(std::move(stream), tracer));
             return traced;
         });
@@ -221,7 +209,7 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
         std::_Exit(0); // a stream whose server hangs is not waited for
     }
-    auto stream = std::move(streams().front());
+    auto stream = std::move(platform::defaultOutputs(settings).front());
     engine->use(1, stream->rewrites());
     std::string error;
     if (!stream->open(tracer, 1, error)) {

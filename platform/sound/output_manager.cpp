@@ -1,12 +1,9 @@
 #include "platform/sound/output_manager.h"
 
-#include "platform/sound/pulse_stream.h"
-#include "platform/sound/sdl_stream.h"
 #include "platform/sound/stand_in.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <thread>
 
 namespace platform {
@@ -18,23 +15,6 @@ constexpr auto kLook = std::chrono::milliseconds(100);
 std::int64_t ns(std::chrono::milliseconds ms)
 {
     return std::chrono::nanoseconds(ms).count();
-}
-
-// SDL_AUDIODRIVER names the output the user chose; otherwise the desktop's sound server,
-// PulseAudio or PipeWire, and where none answers, ALSA through SDL. Not SDL's own PulseAudio
-// or PipeWire drivers: they would ask the server that did not answer again, and SDL's waits
-// for it without end.
-std::vector<std::unique_ptr<OutputStream>> defaultStreams(const SoundSettings &settings)
-{
-    std::vector<std::unique_ptr<OutputStream>> streams;
-    const char *chosen = std::getenv("SDL_AUDIODRIVER");
-    if (chosen != nullptr && *chosen != '\0') {
-        streams.push_back(std::make_unique<SdlStream>(settings.rate, settings.sdlBufferFrames));
-        return streams;
-    }
-    streams.push_back(std::make_unique<PulseStream>(settings));
-    streams.push_back(std::make_unique<SdlStream>(settings.rate, settings.sdlBufferFrames, "alsa"));
-    return streams;
 }
 
 // An output given up is closed in a thread of its own: one whose server hangs may take long.
@@ -205,7 +185,7 @@ OutputManager::OutputManager(std::shared_ptr<BeatEngine> engine, const SoundSett
     : shared_(std::make_shared<Shared>(std::move(engine), settings, std::move(streams)))
 {
     if (!shared_->makeStreams)
-        shared_->makeStreams = [settings] { return defaultStreams(settings); };
+        shared_->makeStreams = [settings] { return defaultOutputs(settings); };
     std::string unused;
     shared_->engine->use(kStandIn, true);
     shared_->standIn.open(*shared_->engine, kStandIn, unused);
