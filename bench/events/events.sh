@@ -132,6 +132,7 @@ run_event() { # run_event EVENT NAME
             sleep 0.2
             sound "$srv_dir" start >/dev/null 2>&1 || meta "failed restart"
             mark "server back ($k)"
+            restart_recorder cadrel_null
             pwtop_start
         done
         ;;
@@ -139,6 +140,7 @@ run_event() { # run_event EVENT NAME
         mark "server starting"
         sound "$srv_dir" start >/dev/null 2>&1 || meta "failed start"
         mark "server up"
+        restart_recorder cadrel_null
         pwtop_start
         ;;
     two)

@@ -86,20 +86,42 @@ drop_sinks() {
     modules=""
 }
 
-# On PipeWire the sinks are recorded natively where the server stays up (the native listener
-# stamps each buffer with the graph cycle the sink played it in; a PulseAudio client's readings
-# are off by up to a cycle there). Across a restart only the PulseAudio client connects again.
+# On PipeWire the sinks are recorded natively (the native listener stamps each buffer with the
+# graph cycle the sink played it in; a PulseAudio client's readings are off by up to a cycle
+# there). The native listener does not connect again after a restart: restart_recorder starts
+# a new one, adding to the same recording, once the server is back.
+native() { [ "$server" = pipewire ] && [ -x "$listen_pw" ]; }
 start_recorder() { # start_recorder SINK
-    if [ "$server" = pipewire ] && [ -x "$listen_pw" ] && [ "$event" != kill ] &&
-        [ "$event" != noserver ]; then
-        XDG_RUNTIME_DIR=$srv_dir/run "$listen_pw" "$1" --latency $((rec_latency * 48)) \
-            --raw "$run_dir/rec-$1.raw" >"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
-        meta "recording $1 natively"
+    if native; then
+        restart_recorder "$1" new
     else
         "$record" "$1.monitor" "$run_dir/rec-$1.raw" --latency-ms "$rec_latency" \
             >"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
         meta "recording $1"
+        bg_pids="$bg_pids $!"
     fi
+}
+declare -A native_pids=()
+restart_recorder() { # restart_recorder SINK [new]: the native listener, on a server (back) up
+    native || return 0
+    local pid=${native_pids[$1]:-} i=0
+    if [ "${2:-}" = new ]; then
+        : >"$run_dir/rec-$1.raw"
+        : >"$run_dir/rec-$1.txt"
+    elif [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null || true
+        while kill -0 "$pid" 2>/dev/null && [ "$i" -lt 30 ]; do sleep 0.1; i=$((i + 1)); done
+        kill -s KILL "$pid" 2>/dev/null || true
+    fi
+    native_pids[$1]=""
+    if ! pactl info >/dev/null 2>&1; then
+        meta "no server yet to record $1 natively"
+        return 0
+    fi
+    XDG_RUNTIME_DIR=$srv_dir/run "$listen_pw" "$1" --latency $((rec_latency * 48)) \
+        --raw "$run_dir/rec-$1.raw" --append >>"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
+    native_pids[$1]=$!
+    meta "recording $1 natively"
     bg_pids="$bg_pids $!"
 }
 

@@ -4,17 +4,18 @@
 //                       in (the driver's own clock), and when it was read
 //   click FRAME PEAK    a click's first frame: |sample| above the threshold after a long quiet
 //   clock graph         first: the times are the graph's, to be taken as they are
-//   segment 0 NOW       when it started (the events bench's recorder says the same)
+//   segment FRAME NOW   when it started, at FRAME (the events bench's recorder says the same)
 // A PulseAudio client can only infer when a monitor's samples were captured from the server's
 // latency answers, which on PipeWire's PulseAudio service move in whole cycles; here the graph
 // says which cycle each buffer belongs to. The stream processes on the graph's own thread, so
 // each buffer is the sink's output of the cycle it is handed over in.
 //
-//   cadrel_picture_listen_pw SINK [SECONDS] [--latency FRAMES] [--raw FILE]
+//   cadrel_picture_listen_pw SINK [SECONDS] [--latency FRAMES] [--raw FILE [--append]]
 // Reads until SECONDS have passed (default: until SIGINT/SIGTERM). --latency is the cycle this
 // stream asks the graph for (default 1024: no shorter than the metronome's own). --raw writes
 // the samples too, s16le mono 48 kHz, as the events bench's recorder does, so that the events
-// bench can record PipeWire's sinks by the graph's clock.
+// bench can record PipeWire's sinks by the graph's clock. --append adds to FILE, its frames
+// counted on from those already there: a recorder started again after a server restart.
 #include "../monotonic_clock.h"
 
 #include <cmath>
@@ -70,6 +71,10 @@ void onProcess(void *userdata)
             }
         }
         l.frame += frames;
+        // Flushed each cycle: a listener stopped by force loses nothing it has counted.
+        std::fflush(stdout);
+        if (l.raw != nullptr)
+            std::fflush(l.raw);
     }
     pw_stream_queue_buffer(l.stream, b);
 }
@@ -88,26 +93,33 @@ Listener *running = nullptr;
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s SINK [SECONDS] [--latency FRAMES] [--raw FILE]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s SINK [SECONDS] [--latency FRAMES] [--raw FILE [--append]]\n",
+                     argv[0]);
         return 2;
     }
     double seconds = 0;
     int latency = 1024;
     const char *rawPath = nullptr;
+    bool append = false;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--latency") == 0 && i + 1 < argc)
             latency = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--raw") == 0 && i + 1 < argc)
             rawPath = argv[++i];
+        else if (std::strcmp(argv[i], "--append") == 0)
+            append = true;
         else
             seconds = std::atof(argv[i]);
     }
     pw_init(&argc, &argv);
     Listener l;
-    if (rawPath != nullptr && (l.raw = std::fopen(rawPath, "wb")) == nullptr) {
+    if (rawPath != nullptr && (l.raw = std::fopen(rawPath, append ? "ab" : "wb")) == nullptr) {
         std::fprintf(stderr, "listen_pw: cannot write %s\n", rawPath);
         return 1;
     }
+    if (l.raw != nullptr && std::fseek(l.raw, 0, SEEK_END) == 0)
+        l.frame = std::ftell(l.raw) / long(sizeof(std::int16_t));
     l.loop = pw_main_loop_new(nullptr);
     running = &l;
     std::signal(SIGINT, [](int) { pw_main_loop_quit(running->loop); });
@@ -141,7 +153,7 @@ int main(int argc, char **argv)
         timespec after{time_t(seconds), long((seconds - double(time_t(seconds))) * 1e9)};
         pw_loop_update_timer(loop, timer, &after, nullptr, false);
     }
-    std::printf("clock graph\nsegment 0 %lld\n", monotonicNs());
+    std::printf("clock graph\nsegment %lld %lld\n", l.frame, monotonicNs());
     pw_main_loop_run(l.loop);
     pw_stream_destroy(l.stream);
     pw_main_loop_destroy(l.loop);
