@@ -31,7 +31,10 @@ def exact(c, ideal):
 
 
 def missing(c, ideal):
-    return max(0, round(c["ival"] / ideal) - 1) if c["ival"] and c["ival"] >= 1.5 * ideal else 0
+    """Beats with no click between this click and the one before, but for those due where the
+    recorder was given nothing (counted apart)."""
+    gone = max(0, round(c["ival"] / ideal) - 1) if c["ival"] and c["ival"] >= 1.5 * ideal else 0
+    return gone - c.get("unrecorded", 0)
 
 
 def pwtop(folder):
@@ -120,6 +123,8 @@ def run_report(folder, name):
                     notes.append("CLIPPED")
                 if missing(c, ideal):
                     notes.append(f"MISSING {missing(c, ideal)}")
+                if c.get("unrecorded"):
+                    notes.append(f"{c['unrecorded']} due where the recorder missed cycles")
                 if len({x["sink"] for x in clicks}) > 1:
                     notes.append(c["sink"].replace("cadrel_events_", "sink "))
                 iv = c["ival"]
@@ -197,17 +202,25 @@ def soak_report(folder, name):
           f"{min(ivals):.1f} ({min(ivals) / 48:.3f} ms); exact {hist.get(0, 0)}")
     print("  dev:count " + " ".join(f"{k:+d}:{v}" for k, v in sorted(hist.items())))
     span = (clicks[-1]["t"] - clicks[0]["t"]) / NS
-    print(f"  first to last click {span:.0f} frames against {ideal * (len(clicks) - 1):.0f} ideal "
-          f"for as many intervals ({(span - ideal * (len(clicks) - 1)) / 48:+.2f} ms); doubled "
+    beats = sum(max(1, round(v / ideal)) for v in ivals)  # each gap's beats counted
+    unrec = sum(c.get("unrecorded", 0) for c in clicks)
+    print(f"  first to last click {span:.0f} frames against {ideal * beats:.0f} ideal for "
+          f"{beats} beats ({(span - ideal * beats) / 48:+.2f} ms); doubled "
           f"{sum(v < 0.5 * ideal for v in ivals)}, clipped {sum(c['clipped'] for c in clicks)}, "
-          f"missing {sum(missing(c, ideal) for c in clicks)}")
+          f"missing {sum(missing(c, ideal) for c in clicks)}, and {unrec} due where the recorder "
+          "missed cycles")
     rec = inst["recs"][0]
-    print(f"  the recording fell behind the clock by {rec.behind():+.1f} ms over the run (frames lost "
-          f"by the recorder or not played by the sink; recorder overflows {inst['overflows']}): "
-          "below, each click is also put on the clock by the arrival of the frames around it")
-    for c in clicks:  # the clock by arrival: follows lost frames, to a few ms under load
-        c["t"] += rec.floor(c["frame"]) - rec.floor(rec.frames[0] + 10 * RATE, 10)
-    pair_pictures(clicks, inst["pictures"], ideal * NS)
+    if rec.graph:
+        print(f"  the recorder missed {rec.behind():+.1f} ms of the sink's output over the run "
+              "(cycles it was not given); every click is on the graph's clock, chunk by chunk")
+    else:
+        print(f"  the recording fell behind the clock by {rec.behind():+.1f} ms over the run (frames "
+              f"lost by the recorder or not played by the sink; recorder overflows "
+              f"{inst['overflows']}): below, each click is also put on the clock by the arrival "
+              "of the frames around it")
+        for c in clicks:  # the clock by arrival: follows lost frames, to a few ms under load
+            c["t"] += rec.floor(c["frame"]) - rec.floor(rec.frames[0] + 10 * RATE, 10)
+        pair_pictures(clicks, inst["pictures"], ideal * NS)
     t0, t1 = clicks[0]["t"], clicks[-1]["t"]
     for label, part in (("first 30 s", [c for c in clicks if c["t"] < t0 + 30e9]),
                         ("last 30 s", [c for c in clicks if c["t"] > t1 - 30e9])):

@@ -83,6 +83,18 @@ class Recording:
         self.frames = [c[0] for c in self.chunks]
         self.offsets = {}
         self.lost = [(int(f), int(t)) for f, t in read_lines(txt, "lost")]
+        # Stretches of the sink's output a native recorder was not given (its cycles missed on a
+        # busy machine), on the clock: a click due in one is not heard by it, not missing.
+        self.gaps = []
+        if self.graph:
+            for c, n in zip(self.chunks, self.chunks[1:]):
+                if c[1] is not None and n[1] is not None and n[1] - c[1] > 0.5e6:
+                    self.gaps.append((n[0] * NS + c[1], n[0] * NS + n[1]))
+
+    def unrecorded(self, t):
+        """Whether a click at `t` would fall in output the recorder missed."""
+        i = bisect.bisect_right(self.gaps, (t + 3e6, float("inf")))
+        return i > 0 and self.gaps[i - 1][1] + 1e6 >= t
 
     def stretch_of(self, frame):
         i = max(0, bisect.bisect_right(self.frames, frame) - 1)
@@ -133,7 +145,7 @@ class Recording:
             f = float(row[0])
             i = int(f)
             peak = max((abs(v) for v in self.samples[i:i + 2400]), default=0)
-            out.append({"sink": self.sink, "frame": f, "t": self.time(f),
+            out.append({"sink": self.sink, "frame": f, "t": self.time(f), "rec": self,
                         "stretch": self.stretch_of(f), "peak": peak / 32768,
                         "clipped": peak >= FULL_SCALE})
         return out
@@ -182,14 +194,21 @@ def load_run(folder):
 
 def intervals(clicks, ideal):
     """Each click's interval from the one before: frames, and whether it crosses sinks or
-    stretches (then it comes from the clock)."""
+    stretches (then it comes from the clock). In a native PipeWire recording the frames are put
+    on the graph's clock chunk by chunk, so its intervals come from that clock: a cycle the
+    recorder missed is not an interval short."""
     for i, c in enumerate(clicks):
         if i == 0:
             c["ival"], c["cross"] = None, False
             continue
         p = clicks[i - 1]
         c["cross"] = p["sink"] != c["sink"] or p["stretch"] != c["stretch"]
-        c["ival"] = (c["t"] - p["t"]) / NS if c["cross"] else c["frame"] - p["frame"]
+        by_clock = c["cross"] or (c["rec"].graph and p["rec"].graph)
+        c["ival"] = (c["t"] - p["t"]) / NS if by_clock else c["frame"] - p["frame"]
+        # Beats between them that fell where the recorder was given nothing.
+        beats = round(c["ival"] / ideal) - 1 if c["ival"] >= 1.5 * ideal else 0
+        c["unrecorded"] = sum(p["rec"].unrecorded(p["t"] + k * ideal * NS)
+                              for k in range(1, beats + 1))
         c["dev"] = c["ival"] - ideal
 
 
