@@ -134,6 +134,11 @@ def run_report(folder, name):
                       f"{fmt(c['pic'], '+12.2f'):>12}  {' '.join(notes)}")
             if after:
                 print(f"    first click {(after[0]['t'] - m) / 1e6:+.1f} ms after the step")
+            gaps = [(a, b) for r in inst["recs"] for a, b in r.gaps if m <= a < nxt]
+            if gaps:
+                print(f"    the native recording lacks {sum(b - a for a, b in gaps) / 1e6:.2f} ms of "
+                      f"the sink's output in {len(gaps)} place(s), first {(gaps[0][0] - m) / 1e6:+.1f}"
+                      " ms after the step (not given to the recorder, or dropped by the server)")
             beats, disturbed = settle(upto, ideal)
             pics = [c["pic"] for c in after if c["pic"] is not None]
             sh = shift(before, upto, period_ns)

@@ -88,7 +88,8 @@ class Recording:
         self.gaps = []
         if self.graph:
             for c, n in zip(self.chunks, self.chunks[1:]):
-                if c[1] is not None and n[1] is not None and n[1] - c[1] > 0.5e6:
+                # Within one stretch: across a restart nothing was heard, recorded or not.
+                if c[3] == n[3] and c[1] is not None and n[1] is not None and n[1] - c[1] > 0.5e6:
                     self.gaps.append((n[0] * NS + c[1], n[0] * NS + n[1]))
 
     def unrecorded(self, t):
