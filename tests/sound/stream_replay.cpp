@@ -147,6 +147,11 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             const Trace::Move &move = trace.moves[m];
             if (!move.opened && move.output != live)
                 continue;
+            // What a lost stream still held is never heard.
+            while (!move.opened && !out.heardAtNs.empty() && out.heardAtNs.back() > kBase + t) {
+                out.heard.pop_back();
+                out.heardAtNs.pop_back();
+            }
             live = move.opened ? move.output : -1;
             liveRewrites = move.rewrites;
             engine.use(move.opened ? live : kStandIn, move.opened ? liveRewrites : true);
