@@ -37,7 +37,8 @@ struct Piece {
     int output = 1;
 };
 
-// Passes every piece on to the beat engine, and notes it without waiting or allocating.
+// Passes every piece on to the beat engine, and notes it without allocating (the lock is shared
+// only with the output manager's rare moves).
 class Tracer : public platform::StreamFiller
 {
 public:
@@ -90,7 +91,9 @@ public:
                             static_cast<long long>(p.frames), since,
                             static_cast<long long>(p.heardNs < 0 ? -1 : p.heardNs - p.ns),
                             p.settled ? 1 : 0, p.output);
-            previous = p.ns;
+            // A dropout line has no time of its own: the next line counts from the line before.
+            if (p.kind != Piece::Dropout)
+                previous = p.ns;
         }
     }
 
