@@ -47,12 +47,12 @@ public:
     void fill(int output, float *out, int frames, std::int64_t firstFrame,
               std::int64_t firstHeardNs, bool settled) override
     {
-        note({Piece::Fill, frames, platform::monotonicNs(), firstHeardNs, settled, output});
+        note({Piece::Fill, frames, 0, firstHeardNs, settled, output});
         engine_.fill(output, out, frames, firstFrame, firstHeardNs, settled);
     }
     void ranDry(int output, std::int64_t at) override
     {
-        note({Piece::Dropout, 0, platform::monotonicNs(), 0, false, output});
+        note({Piece::Dropout, 0, 0, 0, false, output});
         engine_.ranDry(output, at);
     }
     int rewrite(int output, std::vector<float> &out) override
@@ -61,10 +61,12 @@ public:
     }
     bool idle(int output, std::int64_t nowNs) const override { return engine_.idle(output, nowNs); }
 
-    // Pieces come from one stream at a time; the manager's moves from its own thread.
-    void note(const Piece &piece)
+    // Notes `piece` at the time it is noted. Pieces come from the streams' threads (one closing
+    // may still ask while the next opens), the manager's moves from its own.
+    void note(Piece piece)
     {
         const std::lock_guard lock(mutex_);
+        piece.ns = platform::monotonicNs(); // in order, as the lines are printed
         const std::size_t n = count_.load(std::memory_order_relaxed);
         if (n < pieces_.size())
             pieces_[n] = piece;
@@ -121,16 +123,22 @@ public:
         id_ = id;
         if (!inner_->open(*this, id, error))
             return false;
-        tracer_.note(
-            {Piece::Opened, inner_->rewrites() ? 1 : 0, platform::monotonicNs(), 0, false, id});
+        tracer_.note({Piece::Opened, inner_->rewrites() ? 1 : 0, 0, 0, false, id});
         return true;
     }
-    void close() override { inner_->close(); }
+    // The manager closes a stream it gives up: lost, or one that never told when it is heard, or
+    // paused too long.
+    void close() override
+    {
+        if (!saidLost_.exchange(true))
+            tracer_.note({Piece::Lost, 0, 0, 0, false, id_});
+        inner_->close();
+    }
     bool alive() const override
     {
         const bool alive = inner_->alive();
         if (!alive && !saidLost_.exchange(true))
-            tracer_.note({Piece::Lost, 0, platform::monotonicNs(), 0, false, id_});
+            tracer_.note({Piece::Lost, 0, 0, 0, false, id_});
         return alive;
     }
     const char *name() const override { return inner_->name(); }
@@ -196,7 +204,7 @@ int main(int argc, char *argv[])
     engine->setClip(click);
     Tracer tracer(*engine);
     if (managed) {
-        tracer.note({Piece::Begin, 0, platform::monotonicNs(), 0, false, 0});
+        tracer.note({Piece::Begin, 0, 0, 0, false, 0});
         platform::OutputManager manager(engine, settings, [&] {
             std::vector<std::unique_ptr<platform::OutputStream>> traced;
             for (auto &stream : platform::defaultOutputs(settings))
