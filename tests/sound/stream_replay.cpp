@@ -1,5 +1,7 @@
 #include "stream_replay.h"
 
+#include "platform/sound/sound_settings.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -148,7 +150,8 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             if (!move.opened && move.output != live)
                 continue;
             // What a lost stream still held is never heard.
-            while (!move.opened && !out.heardAtNs.empty() && out.heardAtNs.back() > kBase + t) {
+            while (!move.opened && !out.heardAtNs.empty() &&
+                   out.heardAtNs.back() > kBase + move.atNs) {
                 out.heard.pop_back();
                 out.heardAtNs.pop_back();
             }
@@ -170,9 +173,10 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             askedSince = false;
         }
     };
-    // The stand-in, as the program's: while the engine wants it, it writes up to 50 ms ahead of
-    // its clock, every 10 ms; each spell of writing starts its clock anew.
+    // The stand-in, as the program's: while the engine wants it, it writes up to its lead ahead
+    // of its clock, every 10 ms; each spell of writing starts its clock anew.
     std::int64_t spellFrom = 0, spellBase = 0, standInWritten = 0;
+    const std::int64_t lead = platform::SoundSettings().standInLead.count() * trace.rate / 1000;
     std::vector<float> silent;
     const auto standIn = [&](std::int64_t t, std::int64_t now) {
         if (t % kTickNs != 0)
@@ -185,7 +189,7 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
             spellFrom = now;
             spellBase = standInWritten;
         }
-        const std::int64_t due = spellBase + (now - spellFrom) * trace.rate / kS + trace.rate / 20;
+        const std::int64_t due = spellBase + (now - spellFrom) * trace.rate / kS + lead;
         if (due <= standInWritten)
             return;
         silent.resize(std::size_t((due - standInWritten) * kChannels));
@@ -237,7 +241,7 @@ Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewri
         }
         for (; r < trace.requests.size() && trace.requests[r].atNs <= t; ++r) {
             const Trace::Request &request = trace.requests[r];
-            if (request.output == live) {
+            if (request.output == live && request.frames > 0) {
                 lastAskNs = request.atNs;
                 askedSince = true;
             }

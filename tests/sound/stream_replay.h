@@ -13,7 +13,8 @@ namespace cadrel_test {
 // When a real output stream asked for audio, as cadrel_trace_requests records it, and when the
 // stream said the first frame of each request would be heard.
 struct Trace {
-    std::string output; // the kind of stream, as the program names it ("PulseAudio", "SDL")
+    std::string output; // the kind of stream ("PulseAudio", "SDL"), or "manager" for the
+                        // program's streams as its output manager opens and loses them
     int rate = 0;
     struct Request {
         std::int64_t atNs = 0;         // from the trace's start
@@ -73,7 +74,8 @@ struct Replay {
 // again what it wrote, or not (`rewrites`). `extraGapNs` is added to the heard time of every
 // request from the one at `gapAtNs` on (the server played silence). A server that holds what it
 // will play within `heldNs` out of reach (PipeWire's cycles on their way to the sink) says so,
-// and keeps playing it whatever is written again. The output manager's moves in the trace are
+// and keeps playing it whatever is written again (a gap and a hold are for a trace of one
+// stream, without moves). The output manager's moves in the trace are
 // made at their times; and with `standInAfterNs`, the output is watched as the manager does,
 // every 100 ms: when it has asked for nothing that long while the beat runs, the silent stand-in
 // has the beat until it asks again. The stand-in writes as the program's does, on the replay's

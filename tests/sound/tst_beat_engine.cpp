@@ -55,6 +55,9 @@ private slots:
             << recorded("pipewire-moved.txt") << 240 << 1.0 << 2 << 0;
         QTest::newRow("PipeWire, graph from 48000 to 44100 and back, 240")
             << recorded("pipewire-rate-changes.txt") << 240 << 1.0 << 2 << 0;
+        // Events the server carried the stream's timing through unchanged (PulseAudio's move
+        // and new default sink, a second stream on the sink) or did not apply (WirePlumber kept
+        // the stream where it was): only the pieces' sizes change at them.
         QTest::newRow("PipeWire, default sink changed and back, 240")
             << recorded("pipewire-default-changed.txt") << 240 << 1.0 << 2 << 0;
         QTest::newRow("PipeWire, a second instance on the sink, 240")
