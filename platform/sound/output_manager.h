@@ -13,18 +13,18 @@
 
 namespace platform {
 
-// Finds the output the beat is heard on, in a thread of its own: nothing on the user-interface
-// thread ever waits for a sound server. Until an output opens, and whenever one is lost or
-// stalls, the silent stand-in keeps the beat; the engine moves the beat onto the next output
-// that opens, or back onto one that paused, without a stumble. It says on standard error, one line
-// each, when no output was found, when one was lost and when one came back, and when the server
-// played silence in the stream's place.
 // The outputs the program tries, in order. SDL_AUDIODRIVER names the output the user chose;
 // otherwise the desktop's sound server, PulseAudio or PipeWire, and where none answers, ALSA
 // through SDL. Not SDL's own PulseAudio or PipeWire drivers: they would ask the server that did
 // not answer again, and SDL's waits for it without end.
 std::vector<std::unique_ptr<OutputStream>> defaultOutputs(const SoundSettings &settings);
 
+// Finds the output the beat is heard on, in a thread of its own: nothing on the user-interface
+// thread ever waits for a sound server. Until an output opens, and whenever one is lost or
+// stalls, the silent stand-in keeps the beat; the engine moves the beat onto the next output
+// that opens, or back onto one that paused, without a stumble. It says on standard error, one line
+// each, when no output was found, when one was lost and when one came back, and when the server
+// played silence in the stream's place.
 class OutputManager
 {
 public:
