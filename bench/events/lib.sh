@@ -111,13 +111,16 @@ restart_recorder() { # restart_recorder SINK [new]: the native listener, on a se
     elif [ -n "$pid" ]; then
         kill "$pid" 2>/dev/null || true
         while kill -0 "$pid" 2>/dev/null && [ "$i" -lt 30 ]; do sleep 0.1; i=$((i + 1)); done
-        kill -s KILL "$pid" 2>/dev/null || true
+        kill -0 "$pid" 2>/dev/null && kill -s KILL "$pid" 2>/dev/null
+        i=0
     fi
     native_pids[$1]=""
     if ! pactl info >/dev/null 2>&1; then
         meta "no server yet to record $1 natively"
         return 0
     fi
+    # The sink itself, or the listener would record whichever the server offers.
+    until pactl list short sinks | grep -q "	$1	" || [ "$i" -ge 80 ]; do sleep 0.1; i=$((i + 1)); done
     XDG_RUNTIME_DIR=$srv_dir/run "$listen_pw" "$1" --latency $((rec_latency * 48)) \
         --raw "$run_dir/rec-$1.raw" --append >>"$run_dir/rec-$1.txt" 2>>"$run_dir/rec.err" &
     native_pids[$1]=$!

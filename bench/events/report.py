@@ -7,7 +7,9 @@ under half a period), clipped (peak at full scale) and missing clicks (a gap of 
 more counts one less than the periods it spans); the program's lines and pw-top's errors beside
 them. Every interval heard counts, whatever happened. An interval marked ~ spans two sinks or a
 gap in the recording and is measured on the clock (to about a millisecond), the others in the
-recording's frames. Then a summary table, event by server. Asserts nothing."""
+recording's frames; a native PipeWire recording's intervals all come from the graph's clock.
+Clicks due where a native recorder was not given the sink's output are counted apart from the
+missing ones. Then a summary table, event by server. Asserts nothing."""
 
 import glob
 import os
@@ -207,7 +209,7 @@ def soak_report(folder, name):
           f"{min(ivals):.1f} ({min(ivals) / 48:.3f} ms); exact {hist.get(0, 0)}")
     print("  dev:count " + " ".join(f"{k:+d}:{v}" for k, v in sorted(hist.items())))
     span = (clicks[-1]["t"] - clicks[0]["t"]) / NS
-    beats = sum(max(1, round(v / ideal)) for v in ivals)  # each gap's beats counted
+    beats = sum(round(v / ideal) for v in ivals)  # a gap's beats counted, a double's none
     unrec = sum(c.get("unrecorded", 0) for c in clicks)
     print(f"  first to last click {span:.0f} frames against {ideal * beats:.0f} ideal for "
           f"{beats} beats ({(span - ideal * beats) / 48:+.2f} ms); doubled "

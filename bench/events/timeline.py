@@ -88,7 +88,9 @@ class Recording:
         self.gaps = []
         if self.graph:
             for c, n in zip(self.chunks, self.chunks[1:]):
-                # Within one stretch: across a restart nothing was heard, recorded or not.
+                # Within one stretch: across a restart nothing was heard, recorded or not. A
+                # stall long enough to start a new stretch may be the server's own, so the clicks
+                # due in it count as missing.
                 if c[3] == n[3] and c[1] is not None and n[1] is not None and n[1] - c[1] > 0.5e6:
                     self.gaps.append((n[0] * NS + c[1], n[0] * NS + n[1]))
 
