@@ -1,9 +1,12 @@
 // The beat through what changes under it, replayed offline: the server playing silence for a
 // while, and the beat moving from one output to another (the stand-in to a server that opened,
-// a server back after a pause), each click on the grid and each beat said when it is heard.
+// a server back after a pause), each click on the grid and each beat said when it is heard; and
+// outages recorded from real servers (a sink suspended, a server killed or started late).
 #include "grid_checks.h"
 
+#include <cmath>
 #include <QTest>
+#include <vector>
 
 using cadrel_test::Action;
 using namespace cadrel_test;
@@ -108,6 +111,77 @@ private slots:
         engine.fill(1, buffer.data(), 480, 480, kS + 50 * kMs, true);
         QCOMPARE(engine.inUse(), 1);
         QVERIFY(engine.idle(1, kS + 60 * kMs));
+    }
+
+    void rejoinsTheBeatAfterAnOutage_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("pressS");
+        QTest::addColumn<int>("stretches");   // of clicks heard, the outages between them
+        QTest::addColumn<int>("silentBeats"); // at least, shown while nothing could be heard
+        // The sink asked for nothing for 2 s. The stand-in has the beat meanwhile, once the
+        // output manager has told the pause (0.4 s).
+        QTest::newRow("PulseAudio, sink suspended") << "pulseaudio-suspended.txt" << 2.0 << 2 << 6;
+        // The stream was lost twice, and a new one opened once the server answered again.
+        QTest::newRow("PulseAudio, server killed and started again twice")
+            << "pulseaudio-killed.txt" << 3.0 << 3 << 8;
+        QTest::newRow("PipeWire, server killed and started again twice")
+            << "pipewire-killed.txt" << 3.0 << 3 << 8;
+        // Nothing answered at launch: the stand-in had the beat from the press on.
+        QTest::newRow("PulseAudio, started 8 s after launch")
+            << "pulseaudio-started-late.txt" << 1.0 << 1 << 20;
+        QTest::newRow("PipeWire, started 8 s after launch")
+            << "pipewire-started-late.txt" << 1.0 << 1 << 20;
+    }
+
+    // While the output cannot play, the beat goes on silently, shown at its times; then the
+    // clicks come back at their times on the grid of the press, none late or twice.
+    void rejoinsTheBeatAfterAnOutage()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, pressS);
+        QFETCH(int, stretches);
+        QFETCH(int, silentBeats);
+        const Trace trace = recorded(file.toUtf8().constData());
+        QVERIFY2(!trace.requests.empty(), "the trace cannot be read");
+        const auto press = std::int64_t(pressS * kS);
+        const std::int64_t period = 250 * kMs, base = 1'000'000'000'000;
+        const Replay r = cadrel_test::replay(
+            trace, {{press, Action::Start, 250}, {trace.lengthNs() - kS, Action::Stop, 0}}, true,
+            -1, 0, 0, 400 * kMs);
+        // The beat nearest to a moment, and how far the moment is from that beat's time.
+        const auto beatAt = [&](std::int64_t ns) {
+            return (ns - base - press + period / 2) / period;
+        };
+        const auto offBeat = [&](std::int64_t ns) {
+            return std::abs(ns - base - press - beatAt(ns) * period);
+        };
+        std::vector<std::vector<std::int64_t>> heard;
+        std::int64_t previous = 0;
+        for (const std::int64_t onset : r.onsets) {
+            const std::int64_t beat = beatAt(r.heardAt(onset));
+            QVERIFY2(offBeat(r.heardAt(onset)) < 2 * kMs,
+                     qPrintable(QStringLiteral("click of beat %1 heard %2 ms off its time")
+                                    .arg(beat)
+                                    .arg(offBeat(r.heardAt(onset)) / 1e6)));
+            QVERIFY(beat > previous);
+            if (heard.empty() || beat > previous + 1)
+                heard.emplace_back();
+            heard.back().push_back(onset);
+            previous = beat;
+        }
+        QCOMPARE(int(heard.size()), stretches);
+        for (const auto &stretch : heard)
+            expectOnGrid(stretch, framesOf(250));
+        // Every beat up to the last is shown once, at its time, heard or not; but one that fell
+        // due before the stand-in had the beat (it takes 0.4 s to tell a stall) is missed.
+        QVERIFY(r.stats.missed <= stretches - 1);
+        QCOMPARE(std::int64_t(r.shownAtNs.size()) + r.stats.missed, previous);
+        for (const std::int64_t shown : r.shownAtNs)
+            QVERIFY2(
+                offBeat(shown) < 2 * kMs,
+                qPrintable(QStringLiteral("a beat shown %1 ms off").arg(offBeat(shown) / 1e6)));
+        QVERIFY(previous - std::int64_t(r.onsets.size()) >= silentBeats);
     }
 };
 
