@@ -75,11 +75,10 @@ struct Replay {
 // request from the one at `gapAtNs` on (the server played silence). A server that holds what it
 // will play within `heldNs` out of reach (PipeWire's cycles on their way to the sink) says so,
 // and keeps playing it whatever is written again (a gap and a hold are for a trace of one
-// stream, without moves). The output manager's moves in the trace are
-// made at their times; and with `standInAfterNs`, the output is watched as the manager does,
-// every 100 ms: when it has asked for nothing that long while the beat runs, the silent stand-in
-// has the beat until it asks again. The stand-in writes as the program's does, on the replay's
-// clock.
+// stream, without moves). The output manager's moves in the trace are made at their times; and
+// with `standInAfterNs`, the output is watched as the manager does, every 100 ms: when it has
+// asked for nothing that long while the beat runs, the silent stand-in has the beat until it
+// asks again. The stand-in writes as the program's does, on the replay's clock.
 Replay replay(const Trace &trace, const std::vector<Action> &actions, bool rewrites = true,
               std::int64_t gapAtNs = -1, std::int64_t extraGapNs = 0, std::int64_t heldNs = 0,
               std::int64_t standInAfterNs = -1);
