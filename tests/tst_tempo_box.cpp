@@ -86,7 +86,6 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::newRow("ctrl+v") << int(Qt::Key_V);
         QTest::newRow("ctrl+x") << int(Qt::Key_X);
-        QTest::newRow("ctrl+c") << int(Qt::Key_C);
         QTest::newRow("ctrl+backspace") << int(Qt::Key_Backspace);
     }
     void controlKeysAreDiscarded()
