@@ -61,7 +61,6 @@ private slots:
         QTest::newRow("rewritten, other length") << "longer" << 0.25f << 2;
         QTest::newRow("rewritten, same length, new time") << "same size" << 0.25f << 2;
         QTest::newRow("replaced by a renamed file") << "rename" << 0.25f << 2;
-        QTest::newRow("removed") << "remove" << 0.0f << 1;
         QTest::newRow("made undecodable") << "garbage" << 0.0f << 1;
     }
 
@@ -89,8 +88,6 @@ private slots:
             cadrel_test::writeFile(path("new.wav"),
                                    cadrel_test::wave16(48000, {0.25f, 0.1f, 0.0f, 0.0f, 0.0f}));
             std::filesystem::rename(path("new.wav"), click);
-        } else if (change == "remove") {
-            std::filesystem::remove(click);
         } else if (change == "garbage") {
             cadrel_test::writeFile(click, std::vector<std::uint8_t>(60, 0x41));
             std::filesystem::last_write_time(click, later);
