@@ -39,7 +39,6 @@ private slots:
         QTest::newRow("double") << int(SF_FORMAT_DOUBLE) << 44100 << 1 << 1e-7;
         QTest::newRow("mu-law") << int(SF_FORMAT_ULAW) << 8000 << 1 << 0.03;
         QTest::newRow("a-law stereo") << int(SF_FORMAT_ALAW) << 8000 << 2 << 0.03;
-        QTest::newRow("ima adpcm") << int(SF_FORMAT_IMA_ADPCM) << 22050 << 1 << 0.05;
         QTest::newRow("ima adpcm stereo") << int(SF_FORMAT_IMA_ADPCM) << 44100 << 2 << 0.05;
         QTest::newRow("ms adpcm stereo") << int(SF_FORMAT_MS_ADPCM) << 22050 << 2 << 0.05;
         QTest::newRow("gsm 6.10") << int(SF_FORMAT_GSM610) << 8000 << 1 << 0.3;
@@ -118,9 +117,7 @@ private slots:
     {
         QTest::addColumn<bool>("list");
         QTest::addColumn<int>("size");
-        QTest::newRow("junk, 100 KB") << false << 100 * 1024;
         QTest::newRow("junk, 1 MB and odd") << false << 1024 * 1024 + 1;
-        QTest::newRow("list, 100 KB") << true << 100 * 1024;
         QTest::newRow("list, 300 KB and odd") << true << 300 * 1024 + 1;
     }
 
@@ -147,7 +144,6 @@ private slots:
         const QString noAudio = "non è un file audio leggibile (";
         QTest::newRow("empty") << "file" << Bytes{} << noAudio;
         QTest::newRow("text") << "file" << Bytes(100000, 'x') << noAudio;
-        QTest::newRow("header only") << "file" << Bytes(good.begin(), good.begin() + 12) << noAudio;
         QTest::newRow("cut inside fmt")
             << "file" << Bytes(good.begin(), good.begin() + 30) << noAudio;
         QTest::newRow("no channels")
