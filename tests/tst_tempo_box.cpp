@@ -44,8 +44,6 @@ private slots:
         // clang-format off
         QTest::newRow("1 before 40 gives 140")
             << "start" << "1" << "140" << 140 << "Bpm  140" << false;
-        QTest::newRow("6 over the 4 gives 60")
-            << "first selected" << "6" << "60" << 60 << "Bpm  60" << false;
         // Digit by digit, through texts that are no tempo yet.
         QTest::newRow("leading zero stays as typed")
             << "all selected" << "070" << "070" << 70 << "Bpm  70" << false;
@@ -152,17 +150,10 @@ private slots:
         QCOMPARE(messages->seen().size(), 1);
     }
 
-    void pastedTextThatIsNoTempoIsNotApplied_data()
-    {
-        QTest::addColumn<QString>("pasted");
-        QTest::newRow("letters") << "abc";
-        QTest::newRow("control characters") << QString::fromUtf8("12\u0001\u0000");
-    }
     void pastedTextThatIsNoTempoIsNotApplied()
     {
-        QFETCH(QString, pasted);
         box()->setText("120");
-        QApplication::clipboard()->setText(pasted);
+        QApplication::clipboard()->setText("abc");
         box()->selectAll();
         box()->paste(); // what the context menu's paste does
         QVERIFY(box()->isMarkedInvalid());
