@@ -41,7 +41,6 @@ private slots:
         QTest::newRow("one frame") << 1;
         QTest::newRow("7 frames") << 7;
         QTest::newRow("a quantum of 128") << 128;
-        QTest::newRow("all at once") << 1000;
     }
 
     void rendersTheSameInAnyPieces()
